@@ -1,0 +1,53 @@
+// KARNVELDT: plays the compiled-in module and draws the fight to it, full
+// screen, until the song ends or Escape is pressed.
+#include "showfonts.h"
+#include "silentclock.h"
+#include "window.h"
+#include "xmpdevice.h"
+
+#include <QAudioDeviceInfo>
+#include <QAudioFormat>
+#include <QAudioOutput>
+#include <QCursor>
+#include <QGuiApplication>
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QGuiApplication application(argc, argv);
+    QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+    registerShowFonts();
+
+    const QAudioDeviceInfo outputDevice = QAudioDeviceInfo::defaultOutputDevice();
+    QAudioFormat requested;
+    requested.setSampleRate(44100);
+    requested.setSampleSize(16);
+    requested.setChannelCount(2);
+    requested.setSampleType(QAudioFormat::SignedInt);
+    const QAudioFormat negotiated = outputDevice.nearestFormat(requested);
+    QAudioOutput output(outputDevice, negotiated);
+    output.setBufferSize(16384);
+
+    XmpDevice device;
+    if (!device.open(QIODevice::ReadOnly)) {
+        std::fprintf(stderr, "karnveldt: cannot load the music: %s\n",
+                     qPrintable(device.errorString()));
+        return 1;
+    }
+
+    // Without a working output the show still runs, in silence, at the music's pace.
+    SilentClock silentClock(device, 44100 * 2 * 2);
+    if (!outputDevice.isNull())
+        output.start(&device);
+    if (outputDevice.isNull() || output.error() != QAudio::NoError
+        || output.state() == QAudio::StoppedState) {
+        output.stop();
+        std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
+        silentClock.start();
+    }
+
+    Window window(&device);
+    window.resize(1920, 1080);
+    window.showFullScreen();
+    return application.exec();
+}
