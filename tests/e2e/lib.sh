@@ -1,0 +1,23 @@
+# Shared by the end-to-end tests: they run the real executable on the display
+# and sound server that tools/run-tests.sh provides.
+set -uo pipefail
+build=$1
+show=$build/app/karnveldt
+module=$build/app/resources/music.xm
+shotcheck() { QT_QPA_PLATFORM=offscreen "$build/tests/shotcheck" "$@"; }
+out=$build/e2e/$(basename "$0" .sh)
+rm -rf "$out" && mkdir -p "$out"
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+    local what=$1; shift
+    if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+finish() {
+    [ "$failures" -eq 0 ] && { echo "all checks passed"; exit 0; }
+    echo "$failures check(s) failed"; exit 1
+}
+now() { date +%s.%N; }
+elapsed() { echo "$(now) - $1" | bc; }
+# The module's length in seconds: 6,126 player frames of 648 samples.
+song_seconds=90.01
+[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run through tools/run-tests.sh"; exit 1; }

@@ -1,0 +1,92 @@
+// The frame loop: what an empty frame looks like, and which keys end the show.
+#include "scene.h"
+#include "window.h"
+#include "xmpdevice.h"
+
+#include <QImage>
+#include <QKeyEvent>
+#include <QtTest>
+#include <cstring>
+
+namespace {
+
+int exitCodeAfter(int milliseconds)
+{
+    QTimer::singleShot(milliseconds, [] { QCoreApplication::exit(99); });
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptyFrameIsTheBackgroundEverywhere()
+    {
+        Scene scene;
+        xmp_frame_info zero;
+        std::memset(&zero, 0, sizeof zero);
+        QImage image(1920, 1080, QImage::Format_RGB888);
+        image.fill(Qt::white);
+        // A zeroed record spawns five inert kicks, which must leave no trace.
+        scene.renderFrame(image, zero);
+        QVERIFY(scene.effects.isEmpty());
+        const QColor background(50, 45, 40);
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != background)
+                    QFAIL(qPrintable(QString("pixel (%1, %2) is not the background").arg(x).arg(y)));
+    }
+
+    void escapeQuits()
+    {
+        XmpDevice device;
+        Window window(&device);
+        QTimer::singleShot(0, [&] {
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(&window, &escape);
+        });
+        QCOMPARE(exitCodeAfter(2000), 0);
+    }
+
+    void otherKeysAndReleasesDoNothing()
+    {
+        XmpDevice device;
+        Window window(&device);
+        QTimer::singleShot(0, [&] {
+            for (int key : {int(Qt::Key_Space), int(Qt::Key_Q), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+                QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+                QCoreApplication::sendEvent(&window, &press);
+            }
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(&window, &release);
+        });
+        QCOMPARE(exitCodeAfter(300), 99);
+    }
+
+    void windowKeepsRepaintingByItself()
+    {
+        struct CountingWindow : Window {
+            using Window::Window;
+            void paintEvent(QPaintEvent *event) override
+            {
+                ++paints;
+                Window::paintEvent(event);
+            }
+            int paints = 0;
+        };
+        XmpDevice device;
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        CountingWindow window(&device);
+        window.resize(320, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        // No input and no audio: each paint must ask for the next.
+        QTest::qWait(300);
+        QVERIFY2(window.paints > 5, qPrintable(QString("only %1 paints").arg(window.paints)));
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"

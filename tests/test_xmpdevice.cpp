@@ -1,0 +1,191 @@
+// The module device: one player frame per read, short requests, the end of the
+// song, and the failures that must not pass silently.
+#include "xmpdevice.h"
+
+#include <QtTest>
+#include <QTemporaryFile>
+#include <cstring>
+
+namespace {
+
+struct Probe : XmpDevice {
+    using XmpDevice::XmpDevice;
+    using XmpDevice::readData;
+    using XmpDevice::writeData;
+};
+
+constexpr int frameBytes = 648 * 4;
+
+// libxmp's own rendering of the compiled-in module, frame by frame.
+struct Reference {
+    Reference()
+    {
+        QFile file(":/music.xm");
+        file.open(QIODevice::ReadOnly);
+        bytes = file.readAll();
+        xmp_load_module_from_memory(context, bytes.data(), bytes.size());
+        xmp_start_player(context, 44100, 0);
+    }
+    ~Reference()
+    {
+        xmp_end_player(context);
+        xmp_release_module(context);
+        xmp_free_context(context);
+    }
+    QByteArray next()
+    {
+        xmp_play_frame(context);
+        xmp_frame_info info;
+        xmp_get_frame_info(context, &info);
+        return QByteArray(static_cast<const char *>(info.buffer), info.buffer_size);
+    }
+    QByteArray bytes;
+    xmp_context context = xmp_create_context();
+};
+
+// Runs the event loop until someone quits it; 99 if nobody does within the limit.
+int exitCodeWithin(int milliseconds)
+{
+    QTimer::singleShot(milliseconds, [] { QCoreApplication::exit(99); });
+    return QCoreApplication::exec();
+}
+
+} // namespace
+
+class TestXmpDevice : public QObject {
+    Q_OBJECT
+
+private slots:
+    void frameInfoIsZeroBeforeTheFirstRead()
+    {
+        Probe device;
+        xmp_frame_info zero;
+        std::memset(&zero, 0, sizeof zero);
+        QVERIFY(std::memcmp(&device.frameInfo, &zero, sizeof zero) == 0);
+    }
+
+    void firstReadDeliversTheFirstFrame()
+    {
+        Probe device;
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        Reference reference;
+        QByteArray buffer(4 * frameBytes, '\0');
+        QCOMPARE(device.readData(buffer.data(), buffer.size()), qint64(frameBytes));
+        QCOMPARE(device.frameInfo.pos, 0);
+        QCOMPARE(device.frameInfo.row, 0);
+        QCOMPARE(buffer.left(frameBytes), reference.next());
+    }
+
+    void everyReadIsOneWholeFrame()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        Reference reference;
+        for (qint64 request : {qint64(frameBytes), qint64(frameBytes + 1), qint64(16384), qint64(1) << 20}) {
+            QByteArray buffer(int(request), '\0');
+            QCOMPARE(device.readData(buffer.data(), request), qint64(frameBytes));
+            QCOMPARE(buffer.left(frameBytes), reference.next());
+        }
+    }
+
+    void shortRequestsGetTheFrameInPieces()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        Reference reference;
+        const QByteArray first = reference.next();
+        QByteArray got;
+        char piece[1000];
+        QCOMPARE(device.readData(piece, 0), qint64(0));
+        QCOMPARE(device.frameInfo.buffer_size, 0);  // a zero-size request plays nothing
+        int firstFrameTime = -1;
+        for (qint64 expected : {1000, 1000, 592}) {
+            std::memset(piece, 0x5a, sizeof piece);
+            QCOMPARE(device.readData(piece, 1000), expected);
+            got.append(piece, int(expected));
+            if (firstFrameTime < 0)
+                firstFrameTime = device.frameInfo.time;
+            QCOMPARE(device.frameInfo.time, firstFrameTime);  // no new frame played yet
+        }
+        QCOMPARE(got, first);
+        QByteArray whole(frameBytes, '\0');
+        QCOMPARE(device.readData(whole.data(), frameBytes), qint64(frameBytes));
+        QCOMPARE(whole, reference.next());
+    }
+
+    void neverWritesPastTheRequest()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        QByteArray guarded(64, char(0x5a));
+        QCOMPARE(device.readData(guarded.data(), 7), qint64(7));
+        QCOMPARE(guarded.mid(7), QByteArray(57, char(0x5a)));
+    }
+
+    void bufferedReadsThroughQIODeviceStayWhole()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        Reference reference;
+        QByteArray expected;
+        for (int i = 0; i < 20; ++i)
+            expected += reference.next();
+        QByteArray got;
+        char chunk[3000];
+        while (got.size() < expected.size()) {
+            const qint64 n = device.read(chunk, sizeof chunk);
+            QVERIFY(n > 0);
+            got.append(chunk, int(n));
+        }
+        QCOMPARE(got.left(expected.size()), expected);
+    }
+
+    void writingDoesNothingAndTheEndNeverComes()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        QCOMPARE(device.writeData("abc", 3), qint64(0));
+        QVERIFY(!device.atEnd());
+        QVERIFY(!device.isSequential());
+    }
+
+    void songPlaysOnceThenQuits()
+    {
+        Probe device;
+        device.open(QIODevice::ReadOnly);
+        QByteArray buffer(frameBytes, '\0');
+        int frames = 0;
+        int lastPosition = 0;
+        QTimer::singleShot(0, [&] {
+            while (device.readData(buffer.data(), frameBytes) == frameBytes) {
+                ++frames;
+                lastPosition = device.frameInfo.pos;
+            }
+            // Further calls keep answering "nothing".
+            QCOMPARE(device.readData(buffer.data(), frameBytes), qint64(0));
+        });
+        QCOMPARE(exitCodeWithin(20000), 0);
+        QCOMPARE(frames, 6126);
+        QCOMPARE(lastPosition, 9);
+    }
+
+    void unreadableModuleFailsToOpen()
+    {
+        Probe missing(QStringLiteral(":/no-such-module.xm"));
+        QVERIFY(!missing.open(QIODevice::ReadOnly));
+        QVERIFY(missing.errorString().contains("no-such-module"));
+
+        QTemporaryFile garbage;
+        QVERIFY(garbage.open());
+        garbage.write(QByteArray(5000, 'x'));
+        garbage.close();
+        Probe broken(garbage.fileName());
+        QVERIFY(!broken.open(QIODevice::ReadOnly));
+        QVERIFY(broken.errorString().contains("not a module"));
+        char buffer[16];
+        QCOMPARE(broken.readData(buffer, sizeof buffer), qint64(0));
+    }
+};
+
+QTEST_MAIN(TestXmpDevice)
+#include "test_xmpdevice.moc"
