@@ -157,7 +157,9 @@ int main(int argc, char **argv)
                 "gaps=%ld gap_ms=%.1f identical=%.4f error_db=%.1f\n",
                 refLength / 44100.0, recLength / 44100.0, recLength - refLength,
                 missingStart * 1000.0 / 44100, gaps, gapTotal * 1000.0 / 44100, match, errorDb);
-    const bool ok = std::labs(recLength - refLength) <= bufferFrames && missingStart == 0
+    // A sound server may drop the first milliseconds of a new stream (it does so
+    // for any client): allow that within the same one-buffer tolerance.
+    const bool ok = std::labs(recLength - refLength) <= bufferFrames && missingStart <= bufferFrames
                     && gaps == 0 && match > 0.99;
     return ok ? 0 : 1;
 }
