@@ -1,0 +1,296 @@
+#include "capturerun.h"
+
+#include "capturetiming.h"
+#include "framesinks.h"
+#include "progress.h"
+#include "scene.h"
+#include "wavfile.h"
+#include "xmpdevice.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+volatile std::sig_atomic_t stopSignal = 0;
+
+constexpr int channels = 2;
+constexpr int bytesPerSampleFrame = 2 * channels;
+// Far beyond any module this show will carry; guards against one that never ends.
+constexpr qint64 maxPlayerFrames = qint64(captureSampleRate) * 3600 / 64;
+
+void say(const QString &message)
+{
+    std::fprintf(stderr, "karnveldt-capture: %s\n", qPrintable(message));
+}
+
+// The whole song as the show's device plays it: every player frame's record
+// and all of its sound.
+struct Song {
+    std::vector<xmp_frame_info> records;
+    QByteArray pcm;
+    int samplesPerPlayerFrame = 0;
+};
+
+struct Source : XmpDevice {
+    using XmpDevice::readData;
+};
+
+bool listen(Song &song, QString *error)
+{
+    Source device;
+    if (!device.open(QIODevice::ReadOnly)) {
+        *error = QStringLiteral("cannot play the music: %1").arg(device.errorString());
+        return false;
+    }
+    QByteArray frame(1 << 16, Qt::Uninitialized);
+    for (;;) {
+        const qint64 bytes = device.readData(frame.data(), frame.size());
+        if (bytes == 0)
+            break;
+        if (song.records.empty())
+            song.samplesPerPlayerFrame = int(bytes / bytesPerSampleFrame);
+        // Frame times are worked out as multiples of one length; a tempo change would break them.
+        if (bytes != qint64(song.samplesPerPlayerFrame) * bytesPerSampleFrame) {
+            *error = QStringLiteral("player frame %1 has %2 bytes, not %3: the module changes tempo")
+                         .arg(song.records.size()).arg(bytes).arg(song.samplesPerPlayerFrame * bytesPerSampleFrame);
+            return false;
+        }
+        if (qint64(song.records.size()) >= maxPlayerFrames) {
+            *error = QStringLiteral("the music does not end");
+            return false;
+        }
+        song.records.push_back(device.frameInfo);
+        song.pcm.append(frame.constData(), int(bytes));
+    }
+    if (song.records.empty()) {
+        *error = QStringLiteral("the music has no sound");
+        return false;
+    }
+    return true;
+}
+
+QString secondsText(qint64 microseconds)
+{
+    return QString::number(microseconds / 1e6, 'f', 2);
+}
+
+// Output is made in a hidden directory inside DIR and moved into place only
+// when all of it has been written; anything unfinished is removed with it.
+class Staging {
+public:
+    ~Staging()
+    {
+        // A directory made for a capture that failed goes with it.
+        staging.reset();
+        if (madeTarget && !committed)
+            QDir().rmdir(target.path());
+    }
+
+    bool prepare(const QString &outDir, QString *error)
+    {
+        target = QDir(outDir);
+        madeTarget = !target.exists();
+        if (!QDir().mkpath(outDir)) {
+            *error = QStringLiteral("cannot create the output directory %1").arg(outDir);
+            return false;
+        }
+        staging = std::make_unique<QTemporaryDir>(target.filePath(QStringLiteral(".capture-XXXXXX")));
+        if (!staging->isValid()) {
+            *error = QStringLiteral("cannot write in %1: %2").arg(outDir, staging->errorString());
+            return false;
+        }
+        return true;
+    }
+    QString path(const QString &name) const { return staging->filePath(name); }
+
+    // Replaces what an earlier capture left in DIR with this one's files.
+    bool commit(const QStringList &names, QString *error)
+    {
+        static const QRegularExpression earlierOutput(QStringLiteral("^(frame-\\d{6,}\\.png|audio\\.wav)$"));
+        for (const QString &name : target.entryList(QDir::Files | QDir::Hidden))
+            if (earlierOutput.match(name).hasMatch() && !target.remove(name)) {
+                *error = QStringLiteral("cannot replace %1").arg(target.filePath(name));
+                return false;
+            }
+        for (const QString &name : names)
+            if (!QFile::rename(path(name), target.filePath(name))) {
+                *error = QStringLiteral("cannot move %1 into %2").arg(name, target.path());
+                return false;
+            }
+        committed = true;
+        return true;
+    }
+
+private:
+    QDir target;
+    bool madeTarget = false;
+    bool committed = false;
+    std::unique_ptr<QTemporaryDir> staging;
+};
+
+QString describeStop()
+{
+    return QStringLiteral("stopped by signal %1; nothing was kept").arg(int(stopSignal));
+}
+
+} // namespace
+
+void requestCaptureStop(int signalNumber)
+{
+    stopSignal = signalNumber;
+}
+
+int runCapture(const CaptureOptions &options)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QString error;
+    QString ffmpeg;
+    if (!options.videoFile.isEmpty()) {
+        ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
+        if (ffmpeg.isEmpty()) {
+            say(QStringLiteral("--video needs ffmpeg on the PATH (Debian package ffmpeg)"));
+            return captureRefused;
+        }
+    }
+    const QString partialVideo = options.videoFile + QStringLiteral(".part");
+    if (!ffmpeg.isEmpty()) {
+        // Found out now rather than after the whole song has been painted.
+        QFile probe(partialVideo);
+        if (!probe.open(QIODevice::WriteOnly)) {
+            say(QStringLiteral("cannot write %1: %2").arg(partialVideo, probe.errorString()));
+            return captureRefused;
+        }
+        probe.remove();
+    }
+    Song song;
+    if (!listen(song, &error)) {
+        say(error);
+        return captureBroken;
+    }
+    const qint64 playerFrames = qint64(song.records.size());
+    const int rate = options.rate;
+    const int fps = options.fps;
+    const CapturePlan plan = planCapture(playerFrames, song.samplesPerPlayerFrame, rate, fps,
+                                         options.fromMicroseconds, options.toMicroseconds);
+    if (plan.isEmpty()) {
+        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / captureSampleRate;
+        say(QStringLiteral("no frame to write from %1 s: the song is %2 s long")
+                .arg(secondsText(options.fromMicroseconds), secondsText(songMicroseconds)));
+        return captureRefused;
+    }
+
+    Staging staging;
+    if (!staging.prepare(options.outDir, &error)) {
+        say(error);
+        return captureRefused;
+    }
+
+    const QString wavName = QStringLiteral("audio.wav");
+    const QByteArray rangePcm = song.pcm.mid(int(plan.firstSample * bytesPerSampleFrame),
+                                             int((plan.endSample - plan.firstSample) * bytesPerSampleFrame));
+    if (!writeWavFile(staging.path(wavName), rangePcm, captureSampleRate, channels, &error)) {
+        say(error);
+        return captureRefused;
+    }
+
+    QStringList written{wavName};
+    std::unique_ptr<FrameSink> sink;
+    if (ffmpeg.isEmpty()) {
+        // The painter keeps one core busy; the other compresses.
+        sink = std::make_unique<PngFrameSink>(staging.path(QString()), 1);
+        for (qint64 video = plan.firstVideoFrame; video < plan.endVideoFrame; ++video)
+            written << frameFileName(video);
+    } else {
+        FfmpegFrameSink::Setup setup;
+        setup.ffmpeg = ffmpeg;
+        setup.size = options.size;
+        setup.fps = fps;
+        setup.wavPath = staging.path(wavName);
+        setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / captureSampleRate;
+        setup.outputPath = partialVideo;
+        setup.logPath = staging.path(QStringLiteral("ffmpeg.log"));
+        auto video = std::make_unique<FfmpegFrameSink>(setup);
+        if (!video->start()) {
+            say(video->error());
+            return captureRefused;
+        }
+        sink = std::move(video);
+    }
+    // Whatever goes wrong from here, a half-made video must not stay behind.
+    auto dropPartialVideo = [&] {
+        sink.reset();
+        if (!ffmpeg.isEmpty())
+            QFile::remove(partialVideo);
+    };
+
+    CaptureProgress progress(stderr, isatty(STDERR_FILENO), plan.paintCount, rate);
+    Scene scene;
+    qint64 nextVideo = plan.firstVideoFrame;
+    for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
+        if (stopSignal) {
+            dropPartialVideo();
+            progress.finish(QStringLiteral("karnveldt-capture: ") + describeStop());
+            return 128 + stopSignal;
+        }
+        // A new image every frame, as the window makes one.
+        QImage image(options.size, QImage::Format_RGB888);
+        const qint64 player = std::min(playerFrameForPaint(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
+        scene.renderFrame(image, song.records[size_t(player)]);
+        for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
+            if (!sink->write(nextVideo, image)) {
+                say(sink->error());
+                dropPartialVideo();
+                return captureRefused;
+            }
+        progress.painted(paint);
+    }
+    if (!sink->finish()) {
+        say(sink->error());
+        dropPartialVideo();
+        return captureRefused;
+    }
+    if (stopSignal) {
+        dropPartialVideo();
+        progress.finish(QStringLiteral("karnveldt-capture: ") + describeStop());
+        return 128 + stopSignal;
+    }
+    if (!ffmpeg.isEmpty()) {
+        QFile::remove(options.videoFile);
+        if (!QFile::rename(partialVideo, options.videoFile)) {
+            say(QStringLiteral("cannot move the video to %1").arg(options.videoFile));
+            dropPartialVideo();
+            return captureRefused;
+        }
+    }
+    if (!staging.commit(written, &error)) {
+        say(error);
+        return captureRefused;
+    }
+
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const qint64 frames = plan.endVideoFrame - plan.firstVideoFrame;
+    const QString where = ffmpeg.isEmpty() ? QDir(options.outDir).path() : options.videoFile;
+    progress.finish(QStringLiteral("karnveldt-capture: %1 frames (%2 to %3 s) and %4 samples to %5; "
+                                   "%6 frames painted in %7 s, %8 fps")
+                        .arg(frames)
+                        .arg(double(plan.firstSample) / captureSampleRate, 0, 'f', 3)
+                        .arg(double(plan.endSample) / captureSampleRate, 0, 'f', 3)
+                        .arg(plan.endSample - plan.firstSample)
+                        .arg(where)
+                        .arg(plan.paintCount)
+                        .arg(seconds, 0, 'f', 1)
+                        .arg(plan.paintCount / seconds, 0, 'f', 1));
+    return captureDone;
+}
