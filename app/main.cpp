@@ -29,7 +29,9 @@ int main(int argc, char *argv[])
     output.setBufferSize(16384);
 
     XmpDevice device;
-    if (!device.open(QIODevice::ReadOnly)) {
+    // Unbuffered: what the output reads is what it gets, so the frame record
+    // the window sees is never ahead of the sound by more than the output holds.
+    if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         std::fprintf(stderr, "karnveldt: cannot load the music: %s\n",
                      qPrintable(device.errorString()));
         return 1;

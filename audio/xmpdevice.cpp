@@ -74,14 +74,18 @@ qint64 XmpDevice::deliverPending(char *data, qint64 maxSize)
     return count;
 }
 
+// Fills the whole request, playing as many player frames as it takes: an
+// output that asks for a period at a time must get a period, or it starves.
+// The last frame may be handed over in part; its rest opens the next request,
+// so frameInfo is always the frame whose sound was handed over last.
 qint64 XmpDevice::readData(char *data, qint64 maxSize)
 {
-    if (maxSize <= 0)
-        return 0;
-    // The rest of a frame that an earlier short request could not take comes first.
-    if (loaded && pendingOffset < frameInfo.buffer_size)
-        return deliverPending(data, maxSize);
-    if (!playFrame())
-        return 0;
-    return deliverPending(data, maxSize);
+    qint64 delivered = 0;
+    while (delivered < maxSize) {
+        const bool framePending = loaded && pendingOffset < frameInfo.buffer_size;
+        if (!framePending && !playFrame())
+            break;
+        delivered += deliverPending(data + delivered, maxSize - delivered);
+    }
+    return delivered;
 }
