@@ -134,6 +134,9 @@ int main(int argc, char **argv)
             if (run > gapFrames) {
                 ++gaps;
                 gapTotal += run;
+                if (gaps <= 10)
+                    std::printf("gap of %.1f ms at %.2f s of the song\n", run * 1000.0 / 44100,
+                                double(r - run) / 44100);
             }
             run = 0;
         }
