@@ -1,13 +1,11 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
+#include "audioplayer.h"
 #include "showfonts.h"
 #include "silentclock.h"
 #include "window.h"
 #include "xmpdevice.h"
 
-#include <QAudioDeviceInfo>
-#include <QAudioFormat>
-#include <QAudioOutput>
 #include <QCursor>
 #include <QGuiApplication>
 #include <cstdio>
@@ -18,16 +16,6 @@ int main(int argc, char *argv[])
     QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
     registerShowFonts();
 
-    const QAudioDeviceInfo outputDevice = QAudioDeviceInfo::defaultOutputDevice();
-    QAudioFormat requested;
-    requested.setSampleRate(44100);
-    requested.setSampleSize(16);
-    requested.setChannelCount(2);
-    requested.setSampleType(QAudioFormat::SignedInt);
-    const QAudioFormat negotiated = outputDevice.nearestFormat(requested);
-    QAudioOutput output(outputDevice, negotiated);
-    output.setBufferSize(16384);
-
     XmpDevice device;
     // Unbuffered: what the output reads is what it gets, so the frame record
     // the window sees is never ahead of the sound by more than the output holds.
@@ -37,13 +25,10 @@ int main(int argc, char *argv[])
         return 1;
     }
 
+    AudioPlayer player(device);
     // Without a working output the show still runs, in silence, at the music's pace.
     SilentClock silentClock(device, 44100 * 2 * 2);
-    if (!outputDevice.isNull())
-        output.start(&device);
-    if (outputDevice.isNull() || output.error() != QAudio::NoError
-        || output.state() == QAudio::StoppedState) {
-        output.stop();
+    if (!player.start()) {
         std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
         silentClock.start();
     }
@@ -51,5 +36,6 @@ int main(int argc, char *argv[])
     Window window(&device);
     window.resize(1920, 1080);
     window.showFullScreen();
-    return application.exec();
+    const int status = application.exec();
+    return status;
 }

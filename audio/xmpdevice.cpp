@@ -38,6 +38,12 @@ bool XmpDevice::open(QIODevice::OpenMode mode)
     return true;
 }
 
+xmp_frame_info XmpDevice::snapshot() const
+{
+    QMutexLocker lock(&published);
+    return frameInfo;
+}
+
 bool XmpDevice::atEnd() const
 {
     return false;
@@ -54,11 +60,16 @@ bool XmpDevice::playFrame()
     if (!loaded)
         return false;
     xmp_play_frame(context);
-    xmp_get_frame_info(context, &frameInfo);
+    {
+        QMutexLocker lock(&published);
+        xmp_get_frame_info(context, &frameInfo);
+    }
     if (frameInfo.loop_count > 0) {
-        // The frame in which the song wrapped is never delivered.
+        // The frame in which the song wrapped is never delivered. The quit is
+        // queued so that it is safe from the audio thread too.
         pendingOffset = frameInfo.buffer_size;
-        QCoreApplication::quit();
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); },
+                                  Qt::QueuedConnection);
         return false;
     }
     pendingOffset = 0;

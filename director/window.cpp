@@ -20,7 +20,7 @@ void Window::keyPressEvent(QKeyEvent *event)
 void Window::paintEvent(QPaintEvent *)
 {
     QImage image(size(), QImage::Format_RGB888);
-    const xmp_frame_info snapshot = device->frameInfo;
+    const xmp_frame_info snapshot = device->snapshot();
     scene.renderFrame(image, snapshot);
     QPainter(this).drawImage(QPoint(0, 0), image);
     update();
