@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <csignal>
 #include <cstdio>
@@ -37,6 +38,7 @@ void say(const QString &message)
 // The whole song as the show's device plays it: every player frame's record
 // and all of its sound.
 struct Song {
+    xmp_frame_info beforeFirstFrame;  // what the device shows before its first read
     std::vector<xmp_frame_info> records;
     QByteArray pcm;
     int samplesPerPlayerFrame = 0;
@@ -53,25 +55,42 @@ bool listen(Song &song, QString *error)
         *error = QStringLiteral("cannot play the music: %1").arg(device.errorString());
         return false;
     }
-    QByteArray frame(1 << 16, Qt::Uninitialized);
+    song.beforeFirstFrame = device.frameInfo;
+    QByteArray frame;
     for (;;) {
-        const qint64 bytes = device.readData(frame.data(), frame.size());
-        if (bytes == 0)
+        // A one-byte request plays exactly one new player frame, whatever the
+        // device does with larger ones; the rest of that frame then follows.
+        char first = 0;
+        if (device.readData(&first, 1) == 0)
             break;
+        const int frameBytes = device.frameInfo.buffer_size;
         if (song.records.empty())
-            song.samplesPerPlayerFrame = int(bytes / bytesPerSampleFrame);
+            song.samplesPerPlayerFrame = frameBytes / bytesPerSampleFrame;
         // Frame times are worked out as multiples of one length; a tempo change would break them.
-        if (bytes != qint64(song.samplesPerPlayerFrame) * bytesPerSampleFrame) {
+        if (frameBytes != song.samplesPerPlayerFrame * bytesPerSampleFrame) {
             *error = QStringLiteral("player frame %1 has %2 bytes, not %3: the module changes tempo")
-                         .arg(song.records.size()).arg(bytes).arg(song.samplesPerPlayerFrame * bytesPerSampleFrame);
+                         .arg(song.records.size()).arg(frameBytes).arg(song.samplesPerPlayerFrame * bytesPerSampleFrame);
             return false;
         }
         if (qint64(song.records.size()) >= maxPlayerFrames) {
             *error = QStringLiteral("the music does not end");
             return false;
         }
+        frame.resize(frameBytes);
+        frame[0] = first;
+        qint64 got = 1;
+        while (got < frameBytes) {
+            const qint64 more = device.readData(frame.data() + got, frameBytes - got);
+            if (more <= 0)
+                break;
+            got += more;
+        }
+        if (got != frameBytes) {
+            *error = QStringLiteral("player frame %1 gave %2 of its %3 bytes").arg(song.records.size()).arg(got).arg(frameBytes);
+            return false;
+        }
         song.records.push_back(device.frameInfo);
-        song.pcm.append(frame.constData(), int(bytes));
+        song.pcm.append(frame);
     }
     if (song.records.empty()) {
         *error = QStringLiteral("the music has no sound");
@@ -208,8 +227,9 @@ int runCapture(const CaptureOptions &options)
     QStringList written{wavName};
     std::unique_ptr<FrameSink> sink;
     if (ffmpeg.isEmpty()) {
-        // The painter keeps one core busy; the other compresses.
-        sink = std::make_unique<PngFrameSink>(staging.path(QString()), 1);
+        // Compressing a PNG costs far more than painting two frames, so every
+        // core compresses while the painter mostly waits for a free worker.
+        sink = std::make_unique<PngFrameSink>(staging.path(QString()), std::max(1, QThread::idealThreadCount()));
         for (qint64 video = plan.firstVideoFrame; video < plan.endVideoFrame; ++video)
             written << frameFileName(video);
     } else {
@@ -247,7 +267,7 @@ int runCapture(const CaptureOptions &options)
         // A new image every frame, as the window makes one.
         QImage image(options.size, QImage::Format_RGB888);
         const qint64 player = std::min(playerFrameForPaint(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
-        scene.renderFrame(image, song.records[size_t(player)]);
+        scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
         for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
             if (!sink->write(nextVideo, image)) {
                 say(sink->error());

@@ -16,6 +16,8 @@ qint64 ceilDiv(qint64 a, qint64 b)
 
 qint64 playerFrameForPaint(qint64 paint, int rate, int samplesPerPlayerFrame)
 {
+    if (paint == 0)
+        return -1;
     // start(i) / sampleRate <= paint / rate  <=>  i * spf * rate <= paint * sampleRate
     return paint * captureSampleRate / (qint64(rate) * samplesPerPlayerFrame);
 }

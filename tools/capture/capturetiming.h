@@ -15,6 +15,8 @@ constexpr int defaultVideoRate = 60;
 
 // The player frame that painted frame `paint` sees: the newest one whose sound
 // starts at or before paint / rate (player frame i starts at sample i * samplesPerPlayerFrame).
+// The first paint sees none (-1): the show's window paints once before its
+// audio output first reads, with the device's still empty record.
 qint64 playerFrameForPaint(qint64 paint, int rate, int samplesPerPlayerFrame);
 
 // How many painted frames fall inside a song of `playerFrames` frames.
