@@ -1,0 +1,435 @@
+// karnveldt-capture run for real on short ranges, headless: what the written
+// frames show at known moments of the song, the sound's exact range, byte-for-
+// byte repeatability, and the refusals that must leave nothing behind.
+#include "showfonts.h"
+
+#include <QDir>
+#include <QFontMetrics>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <xmp.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+const QString tool = QStringLiteral(KARNVELDT_BINARY_DIR "/tools/capture/karnveldt-capture");
+const QColor background(50, 45, 40);
+constexpr int sampleRate = 44100;
+constexpr int bytesPerSample = 4;  // 16-bit stereo
+
+// Song times of the module's closing cues, to 10 ms: the finale (blood) and the blackout.
+constexpr double bloodCueSeconds = 62.07;
+constexpr double blackoutSeconds = 85.61;
+constexpr int defaultRate = 120;
+
+// libxmp's own rendering of the compiled-in module, independent of the tool.
+struct Reference {
+    Reference()
+    {
+        QFile file(":/music.xm");
+        file.open(QIODevice::ReadOnly);
+        const QByteArray bytes = file.readAll();
+        xmp_context context = xmp_create_context();
+        xmp_load_module_from_memory(context, const_cast<char *>(bytes.constData()), bytes.size());
+        xmp_start_player(context, sampleRate, 0);
+        for (;;) {
+            xmp_play_frame(context);
+            xmp_frame_info info;
+            xmp_get_frame_info(context, &info);
+            if (info.loop_count > 0)
+                break;
+            frames.push_back(info);
+            pcm.append(static_cast<const char *>(info.buffer), info.buffer_size);
+        }
+        xmp_end_player(context);
+        xmp_release_module(context);
+        xmp_free_context(context);
+    }
+    int samplesPerFrame() const { return frames.front().buffer_size / bytesPerSample; }
+    double secondsOf(int frame) const { return double(frame) * samplesPerFrame() / sampleRate; }
+
+    std::vector<xmp_frame_info> frames;
+    QByteArray pcm;
+};
+
+struct Run {
+    int status = -1;
+    QString errors;
+};
+
+QProcessEnvironment headless()
+{
+    // The tool must need neither a display nor a platform chosen for it.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("WAYLAND_DISPLAY");
+    environment.remove("QT_QPA_PLATFORM");
+    return environment;
+}
+
+Run capture(const QStringList &arguments, const QProcessEnvironment &environment = headless())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(tool, arguments);
+    Run run;
+    if (!process.waitForFinished(120000)) {
+        process.kill();
+        process.waitForFinished();
+        run.errors = "did not finish in two minutes";
+        return run;
+    }
+    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
+    return run;
+}
+
+QString seconds(double value)
+{
+    return QString::number(value, 'f', 6);
+}
+
+QString frameName(int video)
+{
+    return QString("frame-%1.png").arg(video, 6, 10, QLatin1Char('0'));
+}
+
+QStringList everythingIn(const QString &path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool isWhite(QRgb pixel)
+{
+    return qRed(pixel) >= 230 && qGreen(pixel) >= 230 && qBlue(pixel) >= 230;
+}
+
+bool isRedTinted(QRgb pixel)
+{
+    return qRed(pixel) >= background.red() + 30 && qGreen(pixel) < background.green()
+        && qBlue(pixel) < background.blue();
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+// A line of closing text as the finale draws it: its font and the rectangle it is aligned in.
+struct TextLine {
+    const char *text;
+    int pixelSize;
+    bool bold;
+    QRect rect;
+    int flags;
+
+    QRect box() const
+    {
+        QFont font;
+        font.setFamily("Liberation Sans");
+        font.setPixelSize(pixelSize);
+        if (bold)
+            font.setWeight(QFont::Bold);
+        return QFontMetrics(font).boundingRect(rect, flags, text);
+    }
+};
+
+std::vector<TextLine> titleLines(QSize size)
+{
+    const QRect viewport(QPoint(0, 0), size);
+    return {{"YOU HAVE BEEN WATCHING", 30, false, viewport.translated(0, -30), Qt::AlignCenter},
+            {"KARNVELDT", 70, true, viewport.translated(0, 30), Qt::AlignCenter}};
+}
+
+std::vector<TextLine> creditLines(QSize size)
+{
+    const QRect viewport(QPoint(0, 0), size);
+    const int half = size.width() / 2;
+    const int leftEnd = viewport.right() - half - 10;
+    const int rightStart = viewport.left() + half + 10;
+    const QRect left(QPoint(viewport.left(), viewport.top()), QPoint(leftEnd, viewport.bottom()));
+    const QRect right(QPoint(rightStart, viewport.top()), QPoint(viewport.right(), viewport.bottom()));
+    const int alignRight = Qt::AlignRight | Qt::AlignVCenter;
+    const int alignLeft = Qt::AlignLeft | Qt::AlignVCenter;
+    return {{"CODE BY", 40, true, left.translated(0, -20), alignRight},
+            {"MUSIC BY", 40, true, left.translated(0, 20), alignRight},
+            {"QUILMO", 40, false, right.translated(0, -20), alignLeft},
+            {"TAVRIK", 40, false, right.translated(0, 20), alignLeft}};
+}
+
+// Each line's box is well covered with white, and no white lies outside the boxes.
+void verifyTextLines(const QImage &image, const std::vector<TextLine> &lines, const QString &frame)
+{
+    std::vector<QRect> grown;
+    for (const TextLine &line : lines) {
+        const QRect box = line.box() & image.rect();
+        int white = 0;
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            for (int x = box.left(); x <= box.right(); ++x)
+                white += isWhite(image.pixel(x, y));
+        QVERIFY2(box.width() > 0 && white * 20 >= box.width() * box.height(),
+                 qPrintable(QString("%1: \"%2\" has %3 white pixels in its box %4,%5 %6x%7")
+                                .arg(frame, line.text).arg(white).arg(box.x()).arg(box.y())
+                                .arg(box.width()).arg(box.height())));
+        grown.push_back(line.box().adjusted(-3, -3, 3, 3));
+    }
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            if (!isWhite(image.pixel(x, y)))
+                continue;
+            bool inside = false;
+            for (const QRect &box : grown)
+                inside = inside || box.contains(x, y);
+            QVERIFY2(inside, qPrintable(QString("%1: white pixel at (%2, %3) outside the text").arg(frame).arg(x).arg(y)));
+        }
+}
+
+} // namespace
+
+class TestCapture : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir scratch;
+    Reference song;
+
+    QString path(const QString &name) const { return scratch.filePath(name); }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(QFileInfo(tool).isExecutable(), qPrintable(tool + " is not built"));
+        QVERIFY(scratch.isValid());
+        QVERIFY2(song.frames.size() > 1000, "the reference rendering of the module is empty");
+        registerShowFonts();
+    }
+
+    void firstFrameIsTheBackground()
+    {
+        const QString out = path("start");
+        const Run run = capture({"--size", "480x270", "--to", "0.05", "--out", out});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        const QImage image(QDir(out).filePath(frameName(0)));
+        QCOMPARE(image.size(), QSize(480, 270));
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != background)
+                    QFAIL(qPrintable(QString("pixel (%1, %2) of the first frame is not the background").arg(x).arg(y)));
+    }
+
+    // The first snare, at the start of order position 2, flashes the frame red
+    // from the first video frame at or after it; the frame before is untouched.
+    // Two runs give the same bytes.
+    void firstSnareTintsRedAndRunsRepeat()
+    {
+        int snare = -1;
+        for (int i = 1; i < int(song.frames.size()) && snare < 0; ++i)
+            if (song.frames[i].pos == 2 && song.frames[i].channel_info[1].instrument == 1)
+                snare = i;
+        QVERIFY2(snare > 0, "no snare on channel 1 in order position 2");
+        const double at = song.secondsOf(snare);
+        const QStringList options{"--size", "320x180", "--from", seconds(at - 0.05), "--to", seconds(at + 0.05)};
+
+        const QString first = path("snare-1");
+        const QString second = path("snare-2");
+        Run run = capture(options + QStringList{"--out", first});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        run = capture(options + QStringList{"--out", second});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+
+        const int firstAfter = int(std::ceil(at * 60));
+        int tinted = 0;
+        for (int video = firstAfter - 2; video <= firstAfter + 2; ++video) {
+            const QImage image(QDir(first).filePath(frameName(video)));
+            QVERIFY2(!image.isNull(), qPrintable(frameName(video) + " is missing"));
+            const QRgb corners[] = {image.pixel(1, 1), image.pixel(318, 1), image.pixel(1, 178), image.pixel(318, 178)};
+            for (QRgb corner : corners) {
+                const QString where = QString("%1 (%2 s, snare at %3 s)").arg(frameName(video)).arg(video / 60.0).arg(at);
+                if (video < firstAfter)
+                    QVERIFY2(!isRedTinted(corner), qPrintable(where + " is red before the snare"));
+                else
+                    QVERIFY2(isRedTinted(corner), qPrintable(where + " is not tinted red"));
+            }
+            tinted += video >= firstAfter;
+        }
+        QCOMPARE(tinted, 3);
+
+        const QStringList files = everythingIn(first);
+        QCOMPARE(everythingIn(second), files);
+        QVERIFY(files.contains("audio.wav"));
+        for (const QString &file : files)
+            QVERIFY2(contents(QDir(first).filePath(file)) == contents(QDir(second).filePath(file)),
+                     qPrintable(file + " differs between two runs"));
+    }
+
+    // Painted from the song's start at the default rate, the finale's title is
+    // centred about 9 s after the blood cue, the credits stand in their columns
+    // from about 12 s after it, and the blackout leaves only black.
+    void finaleTextsAndBlackoutAtTheDefaultRate()
+    {
+        const QString out = path("finale");
+        const QSize size(640, 360);
+        const Run run = capture({"--size", "640x360", "--fps", "4", "--from", "70", "--to", "95", "--out", out});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        auto frameAt = [&](double time) {
+            const int video = int(std::lround(time * 4));
+            return qMakePair(QImage(QDir(out).filePath(frameName(video))), frameName(video));
+        };
+
+        // Title at full opacity between calls 1000 and 1200 of the finale.
+        for (double time : {bloodCueSeconds + 1010.0 / defaultRate, bloodCueSeconds + 1190.0 / defaultRate}) {
+            const auto frame = frameAt(std::ceil(time * 4) / 4);
+            QVERIFY2(!frame.first.isNull(), qPrintable(frame.second + " is missing"));
+            verifyTextLines(frame.first, titleLines(size), frame.second);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        // Credits at full opacity from call 1400 until the blackout.
+        for (double time : {bloodCueSeconds + 1410.0 / defaultRate, 80.0, blackoutSeconds - 0.3}) {
+            const auto frame = frameAt(std::ceil(time * 4) / 4);
+            QVERIFY2(!frame.first.isNull(), qPrintable(frame.second + " is missing"));
+            verifyTextLines(frame.first, creditLines(size), frame.second);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        // Every frame after the blackout, up to the song's end, is black.
+        const int songEndVideo = int(std::ceil(song.pcm.size() / bytesPerSample * 4.0 / sampleRate));
+        QVERIFY(QFile::exists(QDir(out).filePath(frameName(songEndVideo - 1))));
+        QVERIFY(!QFile::exists(QDir(out).filePath(frameName(songEndVideo))));
+        for (int video = int(std::ceil((blackoutSeconds + 0.1) * 4)); video < songEndVideo; ++video) {
+            const QImage image(QDir(out).filePath(frameName(video)));
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    if (image.pixel(x, y) != qRgb(0, 0, 0))
+                        QFAIL(qPrintable(QString("%1: pixel (%2, %3) is not black").arg(frameName(video)).arg(x).arg(y)));
+        }
+        // The sound runs from 70 s to the song's end, to the sample.
+        const QByteArray wav = contents(QDir(out).filePath("audio.wav"));
+        QCOMPARE(wav.mid(44), song.pcm.mid(70 * sampleRate * bytesPerSample));
+    }
+
+    // The WAV holds exactly the range's samples, the frames are numbered by
+    // video frame, an earlier capture's files are replaced and others kept,
+    // and a non-terminal stderr gets one summary line.
+    void rangeOfSoundAndFrames()
+    {
+        const QString out = path("range");
+        QDir().mkpath(out);
+        for (const char *name : {"frame-999999.png", "audio.wav", "notes.txt"}) {
+            QFile stale(QDir(out).filePath(name));
+            QVERIFY(stale.open(QIODevice::WriteOnly));
+            stale.write("earlier");
+        }
+        const Run run = capture({"--size", "160x90", "--from", "1.5", "--to", "2.25", "--out", out});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        QCOMPARE(run.errors.count('\n'), 1);
+        QVERIFY2(run.errors.contains("45 frames"), qPrintable(run.errors));
+
+        const int firstSample = 1.5 * sampleRate;   // 66,150
+        const int endSample = 2.25 * sampleRate;    // 99,225
+        const QByteArray wav = contents(QDir(out).filePath("audio.wav"));
+        QCOMPARE(wav.size(), 44 + (endSample - firstSample) * bytesPerSample);
+        QCOMPARE(wav.mid(44), song.pcm.mid(firstSample * bytesPerSample, (endSample - firstSample) * bytesPerSample));
+
+        QStringList expected{"audio.wav", "notes.txt"};
+        for (int video = 90; video < 135; ++video)  // 1.5 s * 60 up to, not including, 2.25 s * 60
+            expected << frameName(video);
+        expected.sort();
+        QCOMPARE(everythingIn(out), expected);
+        QCOMPARE(contents(QDir(out).filePath("notes.txt")), QByteArray("earlier"));
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("bad option") << QStringList{"--rate", "0", "--out", "refused/bad"} << "--rate";
+        QTest::newRow("DIR under a file") << QStringList{"--to", "1", "--out", "refused/file/sub"} << "refused/file/sub";
+        QTest::newRow("range past the song") << QStringList{"--from", "95", "--out", "refused/late"} << "95";
+    }
+    void refusals()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, named);
+        QDir().mkpath(path("refused"));
+        QFile file(path("refused/file"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString out = path(arguments.last());
+        arguments.last() = out;
+        const Run run = capture(arguments);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.errors.contains(named), qPrintable(run.errors));
+        QVERIFY2(!QFileInfo::exists(out), qPrintable(out + " was left behind"));
+    }
+
+    void missingFfmpegIsRefused()
+    {
+        QDir().mkpath(path("no-ffmpeg/bin"));
+        QProcessEnvironment environment = headless();
+        environment.insert("PATH", path("no-ffmpeg/bin"));
+        const QString video = path("no-ffmpeg/show.mp4");
+        const Run run = capture({"--to", "1", "--out", path("no-ffmpeg/out"), "--video", video}, environment);
+        QCOMPARE(run.status, 2);
+        QVERIFY2(run.errors.contains("ffmpeg"), qPrintable(run.errors));
+        QCOMPARE(everythingIn(path("no-ffmpeg")), QStringList{"bin"});
+    }
+
+    // Stopped half-way, a capture removes what it had begun.
+    void interruptedCaptureLeavesNothing()
+    {
+        const QString out = path("interrupted");
+        QProcess process;
+        process.setProcessEnvironment(headless());
+        process.start(tool, {"--size", "640x360", "--out", out});
+        QVERIFY(process.waitForStarted());
+        bool begun = false;
+        for (int i = 0; i < 400 && !begun; ++i) {
+            QTest::qWait(50);
+            for (const QString &staging : QDir(out).entryList({".capture-*"}, QDir::Dirs | QDir::Hidden))
+                begun = begun || !QDir(QDir(out).filePath(staging)).entryList({"frame-*.png"}).isEmpty();
+        }
+        QVERIFY2(begun, "no frame was written within 20 s");
+        process.terminate();
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 128 + 15);
+        QVERIFY2(!QFileInfo::exists(out), qPrintable(everythingIn(out).join(", ") + " left behind"));
+    }
+
+    void videoThroughFfmpegRepeats()
+    {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty())
+            QSKIP("ffmpeg is not installed (Debian package ffmpeg)");
+        const QStringList options{"--size", "320x180", "--from", "0.5", "--to", "1"};
+        const QString first = path("video/one.mp4");
+        const QString second = path("video/two.mp4");
+        QDir().mkpath(path("video"));
+        Run run = capture(options + QStringList{"--out", path("video/out"), "--video", first});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        run = capture(options + QStringList{"--out", path("video/out"), "--video", second});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        QCOMPARE(everythingIn(path("video/out")), QStringList{"audio.wav"});
+        QCOMPARE(everythingIn(path("video")), (QStringList{"one.mp4", "out", "two.mp4"}));
+        const QByteArray video = contents(first);
+        QCOMPARE(video.mid(4, 4), QByteArray("ftyp"));
+        QVERIFY2(video == contents(second), "two runs gave different videos");
+
+        QProcess probe;
+        probe.start("ffprobe", {"-v", "error", "-count_frames", "-show_entries",
+                                "stream=codec_name,pix_fmt,nb_read_frames,width,height", "-of", "csv=p=0", first});
+        QVERIFY(probe.waitForFinished(30000));
+        const QStringList streams = QString::fromLatin1(probe.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        QVERIFY2(streams.contains("h264,320,180,yuv420p,30"), qPrintable(streams.join(" | ")));
+        QVERIFY2(streams.filter(QRegularExpression("^aac,")).size() == 1, qPrintable(streams.join(" | ")));
+    }
+};
+
+QTEST_MAIN(TestCapture)
+#include "test_capture.moc"
