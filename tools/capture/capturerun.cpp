@@ -302,9 +302,10 @@ int runCapture(const CaptureOptions &options)
     const double seconds = clock.nsecsElapsed() / 1e9;
     const qint64 frames = plan.endVideoFrame - plan.firstVideoFrame;
     const QString where = ffmpeg.isEmpty() ? QDir(options.outDir).path() : options.videoFile;
-    progress.finish(QStringLiteral("karnveldt-capture: %1 frames (%2 to %3 s) and %4 samples to %5; "
-                                   "%6 frames painted in %7 s, %8 fps")
+    progress.finish(QStringLiteral("karnveldt-capture: %1 frame%2 (%3 to %4 s) and %5 samples to %6; "
+                                   "%7 frames painted in %8 s, %9 fps")
                         .arg(frames)
+                        .arg(frames == 1 ? "" : "s")
                         .arg(double(plan.firstSample) / captureSampleRate, 0, 'f', 3)
                         .arg(double(plan.endSample) / captureSampleRate, 0, 'f', 3)
                         .arg(plan.endSample - plan.firstSample)

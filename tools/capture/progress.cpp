@@ -39,13 +39,20 @@ void CaptureProgress::painted(qint64 paint)
 void CaptureProgress::show(qint64 done)
 {
     const double elapsed = seconds();
-    const double paintsPerSecond = elapsed > 0 ? done / elapsed : 0;
-    const double left = paintsPerSecond > 0 ? (totalPaints - done) / paintsPerSecond : 0;
+    // Paints before --from are far cheaper than written ones, so the time left
+    // follows the recent pace rather than the average since the start.
+    if (elapsed > lastElapsed && done > lastDone) {
+        const double recent = (done - lastDone) / (elapsed - lastElapsed);
+        recentPace = recentPace > 0 ? 0.7 * recentPace + 0.3 * recent : recent;
+    }
+    lastElapsed = elapsed;
+    lastDone = done;
+    const double left = recentPace > 0 ? (totalPaints - done) / recentPace : 0;
     const QString line = QStringLiteral("frame %1/%2  song %3 s  %4 fps  %5 left")
                              .arg(done)
                              .arg(totalPaints)
                              .arg(double(done) / rate, 0, 'f', 2)
-                             .arg(paintsPerSecond, 0, 'f', 1)
+                             .arg(recentPace, 0, 'f', 1)
                              .arg(minutesAndSeconds(left));
     // \033[K clears what a longer earlier line left behind.
     std::fprintf(stream, "\r%s\033[K", qPrintable(line));

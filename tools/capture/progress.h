@@ -24,6 +24,9 @@ private:
     int rate;
     QElapsedTimer clock;
     qint64 lastShownAt = -1000;
+    qint64 lastDone = 0;
+    double lastElapsed = 0;
+    double recentPace = 0;  // paints per second, smoothed
     bool lineShown = false;
 };
 
