@@ -33,3 +33,8 @@ pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start" >&2; cat "$scrat
 pactl set-default-sink show
 
 ctest --test-dir build --output-on-failure "$@"
+
+# The whole show once more, built with AddressSanitizer and LeakSanitizer.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARNVELDT_SANITIZE=ON >/dev/null
+cmake --build build-asan -j"$(nproc)" --target karnveldt
+ctest --test-dir build-asan --output-on-failure -R e2e_sanitized_run
