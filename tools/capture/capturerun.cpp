@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -104,6 +105,12 @@ QString secondsText(qint64 microseconds)
     return QString::number(microseconds / 1e6, 'f', 2);
 }
 
+// rename(2) replaces an existing file in one step; QFile::rename refuses to.
+bool replaceFile(const QString &from, const QString &to)
+{
+    return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
 // Output is made in a hidden directory inside DIR and moved into place only
 // when all of it has been written; anything unfinished is removed with it.
 class Staging {
@@ -136,14 +143,16 @@ public:
     // Replaces what an earlier capture left in DIR with this one's files.
     bool commit(const QStringList &names, QString *error)
     {
-        static const QRegularExpression earlierOutput(QStringLiteral("^(frame-\\d{6,}\\.png|audio\\.wav)$"));
+        // Files of the same name are replaced by the rename itself, in one step.
+        static const QRegularExpression earlierOutput(QStringLiteral("^frame-\\d{6,}\\.png$"));
+        const QSet<QString> ours(names.begin(), names.end());
         for (const QString &name : target.entryList(QDir::Files | QDir::Hidden))
-            if (earlierOutput.match(name).hasMatch() && !target.remove(name)) {
+            if (earlierOutput.match(name).hasMatch() && !ours.contains(name) && !target.remove(name)) {
                 *error = QStringLiteral("cannot replace %1").arg(target.filePath(name));
                 return false;
             }
         for (const QString &name : names)
-            if (!QFile::rename(path(name), target.filePath(name))) {
+            if (!replaceFile(path(name), target.filePath(name))) {
                 *error = QStringLiteral("cannot move %1 into %2").arg(name, target.path());
                 return false;
             }
@@ -256,44 +265,37 @@ int runCapture(const CaptureOptions &options)
     };
 
     CaptureProgress progress(stderr, isatty(STDERR_FILENO), plan.paintCount, rate);
-    Scene scene;
-    qint64 nextVideo = plan.firstVideoFrame;
-    for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
+    // A Ctrl-C reaches ffmpeg too, whose death then shows up as a failed write:
+    // the signal is the cause worth reporting.
+    auto abandon = [&](const QString &failure) {
+        dropPartialVideo();
         if (stopSignal) {
-            dropPartialVideo();
             progress.finish(QStringLiteral("karnveldt-capture: ") + describeStop());
             return 128 + stopSignal;
         }
+        progress.finish(QStringLiteral("karnveldt-capture: ") + failure);
+        return captureRefused;
+    };
+    Scene scene;
+    qint64 nextVideo = plan.firstVideoFrame;
+    for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
+        if (stopSignal)
+            return abandon(QString());
         // A new image every frame, as the window makes one.
         QImage image(options.size, QImage::Format_RGB888);
         const qint64 player = std::min(playerFrameForPaint(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
         scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
         for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
-            if (!sink->write(nextVideo, image)) {
-                say(sink->error());
-                dropPartialVideo();
-                return captureRefused;
-            }
+            if (!sink->write(nextVideo, image))
+                return abandon(sink->error());
         progress.painted(paint);
     }
-    if (!sink->finish()) {
-        say(sink->error());
-        dropPartialVideo();
-        return captureRefused;
-    }
-    if (stopSignal) {
-        dropPartialVideo();
-        progress.finish(QStringLiteral("karnveldt-capture: ") + describeStop());
-        return 128 + stopSignal;
-    }
-    if (!ffmpeg.isEmpty()) {
-        QFile::remove(options.videoFile);
-        if (!QFile::rename(partialVideo, options.videoFile)) {
-            say(QStringLiteral("cannot move the video to %1").arg(options.videoFile));
-            dropPartialVideo();
-            return captureRefused;
-        }
-    }
+    if (!sink->finish())
+        return abandon(sink->error());
+    if (stopSignal)
+        return abandon(QString());
+    if (!ffmpeg.isEmpty() && !replaceFile(partialVideo, options.videoFile))
+        return abandon(QStringLiteral("cannot move the video to %1").arg(options.videoFile));
     if (!staging.commit(written, &error)) {
         say(error);
         return captureRefused;
