@@ -8,6 +8,14 @@
 
 void Scene::renderFrame(QImage &image, const xmp_frame_info &info)
 {
+    canvas.begin(image.size(), qRgb(50, 45, 40));
+    runCueStep(info, watchers, effects);
+    const int distortion = runEffectPass(canvas, effects);
+    canvas.present(image, distortion);
+}
+
+void Scene::renderFrameReference(QImage &image, const xmp_frame_info &info)
+{
     int distortion = 0;
     {
         QPainter painter(&image);

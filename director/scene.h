@@ -4,6 +4,7 @@
 #pragma once
 
 #include "channelwatcher.h"
+#include "effectpass.h"
 #include "effectset.h"
 
 #include <xmp.h>
@@ -12,9 +13,19 @@ class QImage;
 
 class Scene {
 public:
-    // Background, cues, effects and distortion for one frame, drawn on image.
+    // Background, cues, effects and distortion for one frame, drawn on image:
+    // the window's RGB32 surface, or an RGB888 image as the capture writes.
+    // The picture is exactly renderFrameReference's, made with fewer passes
+    // over the frame's bytes.
     void renderFrame(QImage &image, const xmp_frame_info &info);
+
+    // The straightforward frame, painted on an RGB888 image with one painter
+    // from start to end: what renderFrame must reproduce, pixel for pixel.
+    void renderFrameReference(QImage &image, const xmp_frame_info &info);
 
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
+
+private:
+    FrameCanvas canvas;  // kept, so that its buffer is not made anew every frame
 };
