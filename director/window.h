@@ -4,6 +4,7 @@
 
 #include "scene.h"
 
+#include <QImage>
 #include <QRasterWindow>
 
 class XmpDevice;
@@ -17,6 +18,9 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QImage *surfaceToDrawOn();
+
     Scene scene;
     XmpDevice *device;
+    QImage frame;  // only where the backing store cannot be drawn on directly
 };
