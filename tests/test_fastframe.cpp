@@ -1,0 +1,202 @@
+// The fast frame against the straightforward one, pixel for pixel: every frame
+// of a whole-song run at a small size, and the frames that matter most at
+// full HD. Two shows run side by side, each with its own finale flag, so that
+// the fast one also has to keep its effects' state right from frame to frame.
+#include "cuestep.h"
+#include "scene.h"
+#include "showfonts.h"
+#include "showreplay.h"
+#include "window.h"
+#include "xmpdevice.h"
+
+#include <QImage>
+#include <QScreen>
+#include <QtTest>
+#include <cstring>
+
+namespace {
+
+// One show: its scene, and the finale flag that the cue step keeps in a global.
+struct Show {
+    Scene scene;
+    bool finaleSpawned = false;
+
+    void enter() { bloodSpawned = finaleSpawned; }
+    void leave() { finaleSpawned = bloodSpawned; }
+};
+
+// The straightforward frame; the image's row padding is zeroed first, since
+// the distortion moves those bytes into view and the fast frame reads them as 0.
+QImage referenceFrame(Show &show, QSize size, const xmp_frame_info &record)
+{
+    QImage image(size, QImage::Format_RGB888);
+    std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
+    show.enter();
+    show.scene.renderFrameReference(image, record);
+    show.leave();
+    return image;
+}
+
+QImage fastFrame(Show &show, QSize size, QImage::Format format, const xmp_frame_info &record)
+{
+    QImage image(size, format);
+    image.fill(Qt::magenta);  // whatever the surface held before must not show
+    show.enter();
+    show.scene.renderFrame(image, record);
+    show.leave();
+    return image;
+}
+
+// Empty when equal; otherwise how many pixels differ and the first of them.
+QString difference(const QImage &reference, const QImage &fast)
+{
+    if (reference.size() != fast.size())
+        return QStringLiteral("sizes differ");
+    // RGB32 to RGB888 is exact, and leaves rows that compare byte for byte.
+    const QImage shown = fast.convertToFormat(QImage::Format_RGB888);
+    const size_t rowBytes = size_t(3 * reference.width());
+    int count = 0;
+    QString first;
+    for (int y = 0; y < reference.height(); ++y) {
+        const uchar *want = reference.constScanLine(y);
+        const uchar *got = shown.constScanLine(y);
+        if (std::memcmp(want, got, rowBytes) == 0)
+            continue;
+        for (int x = 0; x < reference.width(); ++x) {
+            if (std::memcmp(want + 3 * x, got + 3 * x, 3) == 0)
+                continue;
+            if (count++ == 0)
+                first = QStringLiteral("(%1, %2) should be %3 but is %4")
+                            .arg(x).arg(y).arg(reference.pixel(x, y) & 0xffffff, 6, 16, QLatin1Char('0'))
+                            .arg(shown.pixel(x, y) & 0xffffff, 6, 16, QLatin1Char('0'));
+        }
+    }
+    return count == 0 ? QString() : QStringLiteral("%1 pixels differ, first %2").arg(count).arg(first);
+}
+
+const std::vector<xmp_frame_info> &song()
+{
+    static const std::vector<xmp_frame_info> records = playWholeSong();
+    return records;
+}
+
+} // namespace
+
+class TestFastFrame : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        registerShowFonts();
+        QVERIFY2(!song().empty(), "the music does not play");
+    }
+
+    void wholeSongMatchesFrameByFrame_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("format");
+        QTest::newRow("640x360 onto RGB32") << QSize(640, 360) << int(QImage::Format_RGB32);
+        // 3 * 213 bytes leave row padding, which the distortion drags into view.
+        QTest::newRow("213x120 onto RGB888") << QSize(213, 120) << int(QImage::Format_RGB888);
+    }
+
+    void wholeSongMatchesFrameByFrame()
+    {
+        QFETCH(QSize, size);
+        QFETCH(int, format);
+        Show reference, fast;
+        const size_t paints = paintsInSong(song().size(), 60);
+        int distorted = 0, flashed = 0;
+        for (size_t paint = 0; paint < paints; ++paint) {
+            const xmp_frame_info &record = song()[playerFrameForPaint(paint, 60)];
+            const QImage want = referenceFrame(reference, size, record);
+            const QImage got = fastFrame(fast, size, QImage::Format(format), record);
+            const QString why = difference(want, got);
+            if (!why.isEmpty())
+                QFAIL(qPrintable(QStringLiteral("paint %1: %2").arg(paint).arg(why)));
+            QCOMPARE(fast.scene.effects.size(), reference.scene.effects.size());
+            distorted += want.pixel(0, 0) != want.pixel(size.width() - 1, size.height() - 1);
+            flashed += qRed(want.pixel(size.width() / 2, 0)) > 50 + 20;
+        }
+        // The run has to have shown the hard cases, or it proves little.
+        QVERIFY2(flashed > 100, qPrintable(QStringLiteral("only %1 frames with a flash").arg(flashed)));
+        QVERIFY2(distorted > 100, qPrintable(QStringLiteral("only %1 frames not flat").arg(distorted)));
+    }
+
+    void chosenFramesMatchAtFullHd()
+    {
+        const QSize size(1920, 1080);
+        const std::vector<ChosenFrame> frames = chooseFrames(song());
+        QCOMPARE(int(frames.size()), 5);
+        for (const ChosenFrame &frame : frames) {
+            // The frame and the two after it, each show going on from its own state.
+            Show reference, fast;
+            bloodSpawned = false;
+            frame.state.restoreInto(reference.scene);
+            reference.leave();
+            frame.state.restoreInto(fast.scene);
+            fast.leave();
+            for (long step = 0; step < 3; ++step) {
+                const long paint = frame.paint < 0 ? -1 : frame.paint + step;
+                const xmp_frame_info &record = paint < 0 ? frame.state.record()
+                                                         : song()[playerFrameForPaint(size_t(paint), 60)];
+                const QImage want = referenceFrame(reference, size, record);
+                const QImage got = fastFrame(fast, size, QImage::Format_RGB32, record);
+                const QString why = difference(want, got);
+                if (!why.isEmpty())
+                    QFAIL(qPrintable(QStringLiteral("%1 frame, step %2: %3").arg(frame.name).arg(step).arg(why)));
+            }
+        }
+    }
+
+    void windowShowsTheStraightforwardFrame()
+    {
+        // The device is only played by hand here, so every paint sees the same
+        // record: that of the busiest moment of the song.
+        struct HandPlayed : XmpDevice {
+            using XmpDevice::readData;
+        };
+        HandPlayed device;
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        const std::vector<ChosenFrame> frames = chooseFrames(song());
+        const auto busiest = std::find_if(frames.begin(), frames.end(),
+                                          [](const ChosenFrame &f) { return std::strcmp(f.name, "busiest") == 0; });
+        QVERIFY(busiest != frames.end());
+        const size_t playerFrame = playerFrameForPaint(size_t(busiest->paint), 60);
+        char sound[4 * 648];
+        for (size_t i = 0; i <= playerFrame; ++i)
+            QCOMPARE(device.readData(sound, sizeof sound), qint64(sizeof sound));
+        const xmp_frame_info record = device.snapshot();
+
+        // Grabs what the window shows after its third paint, before a fourth can come.
+        struct GrabbingWindow : Window {
+            using Window::Window;
+            void paintEvent(QPaintEvent *event) override
+            {
+                Window::paintEvent(event);
+                if (++paints == 3)
+                    shown = screen()->grabWindow(winId()).toImage();
+            }
+            int paints = 0;
+            QImage shown;
+        };
+        bloodSpawned = false;
+        GrabbingWindow window(&device);
+        window.resize(320, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(!window.shown.isNull());
+
+        Show reference;
+        QImage want;
+        for (int paint = 0; paint < 3; ++paint)
+            want = referenceFrame(reference, QSize(320, 200), record);
+        const QString why = difference(want, window.shown.convertToFormat(QImage::Format_RGB32));
+        QVERIFY2(why.isEmpty(), qPrintable(why));
+        QVERIFY2(qRed(want.pixel(160, 0)) > 100, "the frame shows no snare flash");
+    }
+};
+
+QTEST_MAIN(TestFastFrame)
+#include "test_fastframe.moc"
