@@ -1,0 +1,188 @@
+// Frame-time benchmark: renders chosen frames of the show with the window's own
+// frame code at full-screen sizes and prints how long each takes, beside the
+// floor of touching a frame's bytes once (one memset and one memcpy).
+//
+//   karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...
+//
+// --reference times the straightforward frame the window drew before it was
+// made fast; --frame limits the run to the named frames.
+//
+// Prints one line per frame and size:
+//   frame NAME WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY floor_ratio=Z.Z
+// Times include putting the frame on an RGB32 surface, as the window does.
+#include "showfonts.h"
+#include "showreplay.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSize>
+#include <QStringList>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Figures {
+    double median = 0;
+    double p99 = 0;
+};
+
+Figures summarise(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    Figures figures;
+    figures.median = ms.size() % 2 ? ms[ms.size() / 2] : (ms[ms.size() / 2 - 1] + ms[ms.size() / 2]) / 2;
+    // Nearest rank: the smallest time that at least 99% of the runs stay within.
+    const size_t rank = (ms.size() * 99 + 99) / 100;
+    figures.p99 = ms[std::min(ms.size(), std::max<size_t>(rank, 1)) - 1];
+    return figures;
+}
+
+double millisecondsSince(Clock::time_point start)
+{
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The window's frame as Window::paintEvent draws it: straight into the
+// window's RGB32 surface, present step included.
+void windowFrame(Scene &scene, QImage &surface, const xmp_frame_info &record)
+{
+    scene.renderFrame(surface, record);
+}
+
+// The frame as the window drew it before it was made fast, kept for comparison:
+// a new RGB888 image every frame, painted, then drawn onto the surface.
+void straightforwardFrame(Scene &scene, QImage &surface, const xmp_frame_info &record)
+{
+    QImage image(surface.size(), QImage::Format_RGB888);
+    scene.renderFrameReference(image, record);
+    QPainter(&surface).drawImage(QPoint(0, 0), image);
+}
+
+using FrameCode = void (*)(Scene &, QImage &, const xmp_frame_info &);
+
+Figures timeFrame(FrameCode frameCode, const FrameState &state, QSize size, int iterations)
+{
+    QImage surface(size, QImage::Format_RGB32);
+    Scene scene;
+    std::vector<double> ms;
+    const int warmUp = iterations > 1 ? 3 : 0;
+    for (int i = 0; i < warmUp + iterations; ++i) {
+        state.restoreInto(scene);
+        const Clock::time_point start = Clock::now();
+        frameCode(scene, surface, state.record());
+        if (i >= warmUp)
+            ms.push_back(millisecondsSince(start));
+    }
+    return summarise(ms);
+}
+
+Figures timeFloor(QSize size, int iterations)
+{
+    const size_t bytes = size_t(size.width()) * size_t(size.height()) * 4;
+    std::vector<unsigned char> from(bytes, 1), to(bytes);
+    std::vector<double> ms;
+    for (int i = 0; i < 3 + iterations; ++i) {
+        const Clock::time_point start = Clock::now();
+        std::memset(from.data(), i & 0xff, bytes);
+        std::memcpy(to.data(), from.data(), bytes);
+        if (i >= 3)
+            ms.push_back(millisecondsSince(start));
+    }
+    // Keep the copy observable so that neither call can be dropped.
+    if (to[bytes / 2] == 0xee)
+        std::puts("#");
+    return summarise(ms);
+}
+
+bool parseSize(const QString &text, QSize *size)
+{
+    const QStringList parts = text.split(QLatin1Char('x'));
+    bool okW = false, okH = false;
+    if (parts.size() == 2)
+        *size = QSize(parts[0].toInt(&okW), parts[1].toInt(&okH));
+    return okW && okH && size->width() > 0 && size->height() > 0;
+}
+
+int usage()
+{
+    std::fprintf(stderr, "usage: karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...\n");
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication app(argc, argv);
+    registerShowFonts();
+
+    int iterations = 200;
+    FrameCode frameCode = windowFrame;
+    std::vector<QSize> sizes;
+    QStringList only;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--quick")) {
+            // Keeps the benchmark built and working; the figures mean nothing.
+            iterations = 1;
+            sizes = {QSize(64, 36)};
+        } else if (args[i] == QLatin1String("--reference")) {
+            frameCode = straightforwardFrame;
+        } else if (args[i] == QLatin1String("--iterations") && i + 1 < args.size()) {
+            bool ok = false;
+            iterations = args[++i].toInt(&ok);
+            if (!ok || iterations < 1)
+                return usage();
+        } else if (args[i] == QLatin1String("--frame") && i + 1 < args.size()) {
+            only << args[++i];
+        } else if (args[i] == QLatin1String("--size") && i + 1 < args.size()) {
+            QSize size;
+            if (!parseSize(args[++i], &size))
+                return usage();
+            sizes.push_back(size);
+        } else {
+            return usage();
+        }
+    }
+    if (sizes.empty())
+        sizes = {QSize(1920, 1080), QSize(3840, 2160)};
+
+    const std::vector<xmp_frame_info> song = playWholeSong();
+    if (song.empty()) {
+        std::fprintf(stderr, "karnveldt-framebench: the music does not play\n");
+        return 1;
+    }
+    const std::vector<ChosenFrame> frames = chooseFrames(song);
+    for (const ChosenFrame &frame : frames)
+        if (frame.paint >= 0)
+            std::printf("# %s: paint %ld (%.2f s of song), %d effects, %d snare flashes, distortion %d\n",
+                        frame.name, frame.paint, frame.paint / 60.0, frame.census.live, frame.census.snares,
+                        frame.census.distortion);
+    std::printf("# %s frame, %d iterations per frame; ms per frame, present step included\n",
+                frameCode == windowFrame ? "window's" : "straightforward", iterations);
+    for (const QSize &size : sizes) {
+        const Figures floor = timeFloor(size, iterations);
+        std::printf("floor %dx%d median_ms=%.2f p99_ms=%.2f\n", size.width(), size.height(), floor.median,
+                    floor.p99);
+        for (const ChosenFrame &frame : frames) {
+            if (!only.isEmpty() && !only.contains(QLatin1String(frame.name)))
+                continue;
+            const Figures figures = timeFrame(frameCode, frame.state, size, iterations);
+            // Only the four frames the table is about get a line of their own.
+            const bool extra = std::strcmp(frame.name, "shaken") == 0;
+            std::printf("%sframe %s %dx%d median_ms=%.2f p99_ms=%.2f floor_ratio=%.1f\n", extra ? "# " : "",
+                        frame.name, size.width(), size.height(), figures.median, figures.p99,
+                        figures.median / floor.median);
+            std::fflush(stdout);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,204 @@
+#include "showreplay.h"
+
+#include "blooddrawcommand.h"
+#include "discorddrawcommand.h"
+#include "drawsworddrawcommand.h"
+#include "effectpass.h"
+#include "killdrawcommand.h"
+#include "missdrawcommand.h"
+#include "notedrawcommand.h"
+#include "parrydrawcommand.h"
+#include "snaredrawcommand.h"
+#include "xmpdevice.h"
+
+#include <QImage>
+#include <QPainter>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <tuple>
+
+namespace {
+
+constexpr int sampleRate = 44100;
+constexpr int samplesPerPlayerFrame = 648;  // one tick at the module's 170 BPM
+
+struct Player : XmpDevice {
+    using XmpDevice::readData;
+};
+
+template <typename Effect>
+bool copyIf(const DrawCommand *effect, DrawCommand *&copy)
+{
+    if (const auto *typed = dynamic_cast<const Effect *>(effect))
+        copy = new Effect(*typed);
+    return copy != nullptr;
+}
+
+// Effects hold only integers, so a copy of the concrete object is its whole state.
+DrawCommand *copyEffect(const DrawCommand *effect)
+{
+    DrawCommand *copy = nullptr;
+    copyIf<SnareDrawCommand>(effect, copy) || copyIf<DiscordDrawCommand>(effect, copy)
+        || copyIf<DrawSwordDrawCommand>(effect, copy) || copyIf<ParryDrawCommand>(effect, copy)
+        || copyIf<MissDrawCommand>(effect, copy) || copyIf<NoteDrawCommand>(effect, copy)
+        || copyIf<KillDrawCommand>(effect, copy) || copyIf<BloodDrawCommand>(effect, copy);
+    if (!copy)
+        std::abort();  // an effect class this file does not know yet
+    return copy;
+}
+
+} // namespace
+
+std::vector<xmp_frame_info> playWholeSong()
+{
+    Player player;
+    std::vector<xmp_frame_info> song;
+    if (!player.open(QIODevice::ReadOnly))
+        return song;
+    char sound[4 * samplesPerPlayerFrame];
+    // Each read of one player frame's bytes plays exactly that frame; the
+    // device delivers nothing once the song has wrapped.
+    while (player.readData(sound, sizeof sound) == qint64(sizeof sound))
+        song.push_back(player.frameInfo);
+    return song;
+}
+
+size_t playerFrameForPaint(size_t paint, int rate)
+{
+    return paint * sampleRate / (size_t(rate) * samplesPerPlayerFrame);
+}
+
+size_t paintsInSong(size_t playerFrames, int rate)
+{
+    // The first paint past the song's last player frame is the first not counted.
+    size_t paints = playerFrames * samplesPerPlayerFrame * size_t(rate) / sampleRate;
+    while (paints > 0 && playerFrameForPaint(paints - 1, rate) >= playerFrames)
+        --paints;
+    while (playerFrameForPaint(paints, rate) < playerFrames)
+        ++paints;
+    return paints;
+}
+
+xmp_frame_info silentRecord()
+{
+    xmp_frame_info record;
+    std::memset(&record, 0, sizeof record);
+    for (xmp_channel_info &channel : record.channel_info) {
+        channel.position = UINT_MAX;
+        channel.instrument = 255;
+    }
+    return record;
+}
+
+FrameState::FrameState(const Scene &scene, const xmp_frame_info &record)
+    : finaleSpawned(bloodSpawned), frameRecord(record)
+{
+    for (int i = 0; i < scene.effects.size(); ++i)
+        effects.emplace_back(copyEffect(scene.effects.at(i)));
+    std::copy(std::begin(scene.watchers), std::end(scene.watchers), std::begin(watchers));
+}
+
+FrameState::FrameState(const FrameState &other)
+{
+    *this = other;
+}
+
+FrameState &FrameState::operator=(const FrameState &other)
+{
+    if (this == &other)
+        return *this;
+    effects.clear();
+    for (const auto &effect : other.effects)
+        effects.emplace_back(copyEffect(effect.get()));
+    std::copy(std::begin(other.watchers), std::end(other.watchers), std::begin(watchers));
+    finaleSpawned = other.finaleSpawned;
+    frameRecord = other.frameRecord;
+    return *this;
+}
+
+void FrameState::restoreInto(Scene &scene) const
+{
+    while (!scene.effects.isEmpty()) {
+        DrawCommand *effect = scene.effects.at(0);
+        scene.effects.remove(effect);
+        delete effect;
+    }
+    for (const auto &effect : effects)
+        scene.effects.insert(copyEffect(effect.get()));
+    std::copy(std::begin(watchers), std::end(watchers), std::begin(scene.watchers));
+    bloodSpawned = finaleSpawned;
+}
+
+FrameCensus paintAndCount(Scene &scene, const xmp_frame_info &record)
+{
+    runCueStep(record, scene.watchers, scene.effects);
+
+    // What the pass is about to draw: everything up to a blackout, which ends it.
+    FrameCensus census;
+    for (int i = 0; i < scene.effects.size(); ++i) {
+        const DrawCommand *effect = scene.effects.at(i);
+        ++census.live;
+        if (const auto *snare = dynamic_cast<const SnareDrawCommand *>(effect))
+            census.snares += snare->life > 0 ? 1 : 0;
+        if (const auto *blood = dynamic_cast<const BloodDrawCommand *>(effect)) {
+            if (blood->duplicate == 0) {
+                const int age = blood->age + 1;
+                census.stripes = census.stripes || age > blood->delay;
+                census.title = census.title || age > blood->titleStart;
+                census.credits = census.credits || age > blood->titleStart + 400;
+            }
+        }
+        if (const auto *kill = dynamic_cast<const KillDrawCommand *>(effect)) {
+            if (kill->songPosition > 8) {
+                census.blackout = true;
+                break;
+            }
+        }
+    }
+
+    static QImage tiny(8, 8, QImage::Format_RGB888);
+    QPainter painter(&tiny);
+    painter.setRenderHint(QPainter::Antialiasing);
+    census.distortion = runEffectPass(painter, scene.effects);
+    return census;
+}
+
+std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song)
+{
+    std::vector<ChosenFrame> frames;
+    {
+        // Seen once, the silent record cues nothing again.
+        bloodSpawned = false;
+        Scene scene;
+        const xmp_frame_info silent = silentRecord();
+        paintAndCount(scene, silent);
+        frames.push_back({"empty", -1, FrameCensus(), FrameState(scene, silent)});
+    }
+
+    ChosenFrame busiest{"busiest", -1, {}, {}};
+    ChosenFrame finale{"finale", -1, {}, {}};
+    ChosenFrame blackout{"blackout", -1, {}, {}};
+    ChosenFrame shaken{"shaken", -1, {}, {}};
+    const auto busyness = [](const FrameCensus &c) { return std::make_tuple(c.live, c.snares, c.distortion); };
+    const auto shake = [](const FrameCensus &c) { return std::make_tuple(c.snares >= 2, c.distortion, c.live); };
+    const auto take = [](ChosenFrame &chosen, size_t paint, const FrameState &state, const FrameCensus &census) {
+        chosen.paint = long(paint);
+        chosen.state = state;
+        chosen.census = census;
+    };
+    walkSong(song, 60, [&](size_t paint, const FrameState &before, const FrameCensus &census) {
+        if (busiest.paint < 0 || busyness(census) > busyness(busiest.census))
+            take(busiest, paint, before, census);
+        if (shaken.paint < 0 || shake(census) > shake(shaken.census))
+            take(shaken, paint, before, census);
+        if (census.stripes && census.title && census.credits && !census.blackout)
+            take(finale, paint, before, census);
+        if (census.blackout && blackout.paint < 0)
+            take(blackout, paint, before, census);
+    });
+    for (ChosenFrame *chosen : {&busiest, &finale, &blackout, &shaken})
+        if (chosen->paint >= 0)
+            frames.push_back(*chosen);
+    return frames;
+}
