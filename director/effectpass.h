@@ -30,7 +30,8 @@ struct FrameTint {
 
 // The frame while the fast effect pass paints it. It paints what the RGB888
 // frame would show, exactly: Qt blends an RGBX8888 image through the same
-// code as an RGB888 one, one pixel to a word, so the frame is kept in that
+// generic code as an RGB888 one (RGB32 has text blending of its own, which
+// rounds differently), one pixel to a word, so the frame is kept in that
 // format. Until an effect needs its pixels the frame stays one flat colour,
 // never written, and snare flashes wait as tints to be applied in one pass
 // with the next effect that paints or with the present.
@@ -47,8 +48,9 @@ public:
     // its drawing turns out not to be one uniform translucent fill.
     DrawResult drawSnare(SnareDrawCommand &snare);
     // Ends the frame: its pixels, the pending tints and the row-band
-    // distortion of `distortion` written onto target, which is RGB32,
-    // (A)RGB32(premultiplied) or RGB888; other formats are converted.
+    // distortion of `distortion` written onto target, of the size given to
+    // begin: RGB32, ARGB32, ARGB32_Premultiplied or RGB888 directly, any
+    // other format through an RGB32 copy.
     void present(QImage &target, int distortion);
 
 private:
