@@ -7,13 +7,18 @@
 #include <algorithm>
 #include <cstring>
 
-int runEffectPass(QPainter &painter, EffectSet &effects)
+namespace {
+
+// The pass itself, whatever draws each effect: visits in order, ends at a
+// stopPass, deletes the finished at once and forgets them when it is over.
+template <typename Draw>
+int runPass(EffectSet &effects, Draw draw)
 {
     int distortion = 0;
     std::vector<DrawCommand *> finished;
     for (int i = 0; i < effects.size(); ++i) {
         DrawCommand *effect = effects.at(i);
-        const DrawResult result = effect->draw(painter);
+        const DrawResult result = draw(effect);
         if (result.stopPass)
             break;
         distortion += result.distortion;
@@ -25,6 +30,13 @@ int runEffectPass(QPainter &painter, EffectSet &effects)
     for (DrawCommand *effect : finished)
         effects.remove(effect);
     return distortion;
+}
+
+} // namespace
+
+int runEffectPass(QPainter &painter, EffectSet &effects)
+{
+    return runPass(effects, [&](DrawCommand *effect) { return effect->draw(painter); });
 }
 
 void distortRows(QImage &image, int amount)
@@ -386,24 +398,9 @@ void FrameCanvas::present(QImage &target, int distortion)
 
 int runEffectPass(FrameCanvas &canvas, EffectSet &effects)
 {
-    int distortion = 0;
-    std::vector<DrawCommand *> finished;
-    for (int i = 0; i < effects.size(); ++i) {
-        DrawCommand *effect = effects.at(i);
-        DrawResult result;
+    return runPass(effects, [&](DrawCommand *effect) {
         if (auto *snare = dynamic_cast<SnareDrawCommand *>(effect))
-            result = canvas.drawSnare(*snare);
-        else
-            result = effect->draw(canvas.painter());
-        if (result.stopPass)
-            break;
-        distortion += result.distortion;
-        if (!result.keep) {
-            delete effect;
-            finished.push_back(effect);
-        }
-    }
-    for (DrawCommand *effect : finished)
-        effects.remove(effect);
-    return distortion;
+            return canvas.drawSnare(*snare);
+        return effect->draw(canvas.painter());
+    });
 }
