@@ -2,13 +2,7 @@
 # heard is the module whole, and screenshots through the song show the fight,
 # the finale and the closing blackout.
 source "$(dirname "$0")/lib.sh"
-# Keep the null sink running with a stream of zeros, so that it starts the show's
-# stream at once; zeros add nothing to what is recorded.
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
-keeper=$!
-parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &
-recorder=$!
-sleep 0.5
+start_recording
 started=$(now)
 "$show" 2>"$out/stderr" &
 pid=$!
@@ -23,8 +17,7 @@ shoot 88.5 blackout
 wait "$pid"
 status=$?
 took=$(elapsed "$started")
-sleep 0.5
-kill "$recorder" "$keeper"
+stop_recording
 echo "exit status $status after ${took}s"
 check "exit status 0" test "$status" -eq 0
 check "ended by itself within 3 s of the song's length" test "$(echo "$took < $song_seconds + 3" | bc)" -eq 1

@@ -6,17 +6,13 @@ for _ in $(seq "$(nproc)"); do
     sh -c 'while :; do :; done' &
     busy+=($!)
 done
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
-keeper=$!
-parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &
-recorder=$!
-sleep 0.5
+start_recording
 started=$(now)
 "$show" 2>"$out/stderr"
 status=$?
 took=$(elapsed "$started")
-sleep 0.5
-kill "$recorder" "$keeper" "${busy[@]}"
+stop_recording
+kill "${busy[@]}"
 echo "exit status $status after ${took}s with $(nproc) busy loops beside it"
 check "exit status 0" test "$status" -eq 0
 check "ended by itself within 3 s of the song's length" test "$(echo "$took < $song_seconds + 3" | bc)" -eq 1

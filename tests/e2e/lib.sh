@@ -18,6 +18,20 @@ finish() {
 }
 now() { date +%s.%N; }
 elapsed() { echo "$(now) - $1" | bc; }
+# Records what the null sink plays into $out/recording.raw until stop_recording.
+# A stream of zeros keeps the sink running, so that it starts the show's stream
+# at once; zeros add nothing to what is recorded.
+start_recording() {
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
+    keeper=$!
+    parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &
+    recorder=$!
+    sleep 0.5
+}
+stop_recording() {
+    sleep 0.5
+    kill "$recorder" "$keeper"
+}
 # The module's length in seconds: 6,126 player frames of 648 samples.
 song_seconds=90.01
 [ -n "${DISPLAY:-}" ] || { echo "no DISPLAY: run through tools/run-tests.sh"; exit 1; }
