@@ -36,6 +36,5 @@ int main(int argc, char *argv[])
     Window window(&device);
     window.resize(1920, 1080);
     window.showFullScreen();
-    const int status = application.exec();
-    return status;
+    return application.exec();
 }

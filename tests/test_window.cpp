@@ -1,4 +1,5 @@
 // The frame loop: what an empty frame looks like, and which keys end the show.
+#include "eventloop.h"
 #include "scene.h"
 #include "window.h"
 #include "xmpdevice.h"
@@ -7,16 +8,6 @@
 #include <QKeyEvent>
 #include <QtTest>
 #include <cstring>
-
-namespace {
-
-int exitCodeAfter(int milliseconds)
-{
-    QTimer::singleShot(milliseconds, [] { QCoreApplication::exit(99); });
-    return QCoreApplication::exec();
-}
-
-} // namespace
 
 class TestWindow : public QObject {
     Q_OBJECT
@@ -47,7 +38,7 @@ private slots:
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QCoreApplication::sendEvent(&window, &escape);
         });
-        QCOMPARE(exitCodeAfter(2000), 0);
+        QCOMPARE(exitCodeWithin(2000), 0);
     }
 
     void otherKeysAndReleasesDoNothing()
@@ -62,7 +53,7 @@ private slots:
             QKeyEvent release(QEvent::KeyRelease, Qt::Key_Escape, Qt::NoModifier);
             QCoreApplication::sendEvent(&window, &release);
         });
-        QCOMPARE(exitCodeAfter(300), 99);
+        QCOMPARE(exitCodeWithin(300), 99);
     }
 
     void windowKeepsRepaintingByItself()

@@ -1,5 +1,6 @@
 // The module device: one player frame per read, short requests, the end of the
 // song, and the failures that must not pass silently.
+#include "eventloop.h"
 #include "xmpdevice.h"
 
 #include <QtTest>
@@ -45,13 +46,6 @@ struct Reference {
     std::vector<int> times;  // each played frame's song time, as libxmp reports it
     xmp_context context = xmp_create_context();
 };
-
-// Runs the event loop until someone quits it; 99 if nobody does within the limit.
-int exitCodeWithin(int milliseconds)
-{
-    QTimer::singleShot(milliseconds, [] { QCoreApplication::exit(99); });
-    return QCoreApplication::exec();
-}
 
 } // namespace
 
