@@ -27,10 +27,11 @@ int main(int argc, char *argv[])
 
     AudioPlayer player(device);
     // Without a working output the show still runs, in silence, at the music's pace.
-    SilentClock silentClock(device, 44100 * 2 * 2);
+    SilentClock silentClock(device);
     if (!player.start()) {
         std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
-        silentClock.start();
+        device.setQuitsAtEnd(false);
+        silentClock.start(0);
     }
 
     Window window(&device);

@@ -68,10 +68,14 @@ bool XmpDevice::playFrame()
         // The frame in which the song wrapped is never delivered. The quit is
         // queued so that it is safe from the audio thread too.
         pendingOffset = frameInfo.buffer_size;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); },
-                                  Qt::QueuedConnection);
+        songEnd = playedSamples;
+        if (quitsAtEnd)
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [] { QCoreApplication::quit(); },
+                                      Qt::QueuedConnection);
         return false;
     }
+    history.add(playedSamples, frameInfo);
+    playedSamples += frameInfo.buffer_size / bytesPerSample;
     pendingOffset = 0;
     return true;
 }
@@ -98,5 +102,19 @@ qint64 XmpDevice::readData(char *data, qint64 maxSize)
             break;
         delivered += deliverPending(data + delivered, maxSize - delivered);
     }
+    handedBytes += delivered;
     return delivered;
+}
+
+bool XmpDevice::skipTo(qint64 sample)
+{
+    while (playedSamples <= sample) {
+        if (!playFrame())
+            return false;
+    }
+    // The frame just played holds `sample`: hand over from there.
+    const qint64 frameStart = playedSamples - frameInfo.buffer_size / bytesPerSample;
+    pendingOffset = (sample - frameStart) * bytesPerSample;
+    handedBytes = sample * bytesPerSample;
+    return true;
 }
