@@ -4,8 +4,8 @@
 #pragma once
 
 #include "channelwatcher.h"
-#include "effectpass.h"
 #include "effectset.h"
+#include "framecanvas.h"
 
 #include <xmp.h>
 

@@ -106,10 +106,10 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(int, format);
         Show reference, fast;
-        const size_t paints = paintsInSong(song().size(), 60);
+        const size_t paints = stepsInSong(song(), 60);
         int distorted = 0, flashed = 0;
         for (size_t paint = 0; paint < paints; ++paint) {
-            const xmp_frame_info &record = song()[playerFrameForPaint(paint, 60)];
+            const xmp_frame_info &record = recordForStep(song(), qint64(paint), 60);
             const QImage want = referenceFrame(reference, size, record);
             const QImage got = fastFrame(fast, size, QImage::Format(format), record);
             const QString why = difference(want, got);
@@ -140,7 +140,7 @@ private slots:
             for (long step = 0; step < 3; ++step) {
                 const long paint = frame.paint < 0 ? -1 : frame.paint + step;
                 const xmp_frame_info &record = paint < 0 ? frame.state.record()
-                                                         : song()[playerFrameForPaint(size_t(paint), 60)];
+                                                         : recordForStep(song(), paint, 60);
                 const QImage want = referenceFrame(reference, size, record);
                 const QImage got = fastFrame(fast, size, QImage::Format_RGB32, record);
                 const QString why = difference(want, got);
@@ -163,9 +163,9 @@ private slots:
         const auto busiest = std::find_if(frames.begin(), frames.end(),
                                           [](const ChosenFrame &f) { return std::strcmp(f.name, "busiest") == 0; });
         QVERIFY(busiest != frames.end());
-        const size_t playerFrame = playerFrameForPaint(size_t(busiest->paint), 60);
-        char sound[4 * 648];
-        for (size_t i = 0; i <= playerFrame; ++i)
+        const qint64 playerFrame = playerFrameForStep(busiest->paint, 60, songSamplesPerPlayerFrame);
+        char sound[4 * songSamplesPerPlayerFrame];
+        for (qint64 i = 0; i <= playerFrame; ++i)
             QCOMPARE(device.readData(sound, sizeof sound), qint64(sizeof sound));
         const xmp_frame_info record = device.snapshot();
 

@@ -29,7 +29,7 @@ volatile std::sig_atomic_t stopSignal = 0;
 constexpr int channels = 2;
 constexpr int bytesPerSampleFrame = 2 * channels;
 // Far beyond any module this show will carry; guards against one that never ends.
-constexpr qint64 maxPlayerFrames = qint64(captureSampleRate) * 3600 / 64;
+constexpr qint64 maxPlayerFrames = qint64(songSampleRate) * 3600 / 64;
 
 void say(const QString &message)
 {
@@ -213,7 +213,7 @@ int runCapture(const CaptureOptions &options)
     const CapturePlan plan = planCapture(playerFrames, song.samplesPerPlayerFrame, rate, fps,
                                          options.fromMicroseconds, options.toMicroseconds);
     if (plan.isEmpty()) {
-        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / captureSampleRate;
+        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / songSampleRate;
         say(QStringLiteral("no frame to write from %1 s: the song is %2 s long")
                 .arg(secondsText(options.fromMicroseconds), secondsText(songMicroseconds)));
         return captureRefused;
@@ -228,7 +228,7 @@ int runCapture(const CaptureOptions &options)
     const QString wavName = QStringLiteral("audio.wav");
     const QByteArray rangePcm = song.pcm.mid(int(plan.firstSample * bytesPerSampleFrame),
                                              int((plan.endSample - plan.firstSample) * bytesPerSampleFrame));
-    if (!writeWavFile(staging.path(wavName), rangePcm, captureSampleRate, channels, &error)) {
+    if (!writeWavFile(staging.path(wavName), rangePcm, songSampleRate, channels, &error)) {
         say(error);
         return captureRefused;
     }
@@ -247,7 +247,7 @@ int runCapture(const CaptureOptions &options)
         setup.size = options.size;
         setup.fps = fps;
         setup.wavPath = staging.path(wavName);
-        setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / captureSampleRate;
+        setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / songSampleRate;
         setup.outputPath = partialVideo;
         setup.logPath = staging.path(QStringLiteral("ffmpeg.log"));
         auto video = std::make_unique<FfmpegFrameSink>(setup);
@@ -283,7 +283,7 @@ int runCapture(const CaptureOptions &options)
             return abandon(QString());
         // A new image every frame, as the window makes one.
         QImage image(options.size, QImage::Format_RGB888);
-        const qint64 player = std::min(playerFrameForPaint(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
+        const qint64 player = std::min(playerFrameForStep(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
         scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
         for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
             if (!sink->write(nextVideo, image))
@@ -308,8 +308,8 @@ int runCapture(const CaptureOptions &options)
                                    "%7 frames painted in %8 s, %9 fps")
                         .arg(frames)
                         .arg(frames == 1 ? "" : "s")
-                        .arg(double(plan.firstSample) / captureSampleRate, 0, 'f', 3)
-                        .arg(double(plan.endSample) / captureSampleRate, 0, 'f', 3)
+                        .arg(double(plan.firstSample) / songSampleRate, 0, 'f', 3)
+                        .arg(double(plan.endSample) / songSampleRate, 0, 'f', 3)
                         .arg(plan.endSample - plan.firstSample)
                         .arg(where)
                         .arg(plan.paintCount)
