@@ -14,6 +14,15 @@ void Scene::renderFrame(QImage &image, const xmp_frame_info &info)
     canvas.present(image, distortion);
 }
 
+void Scene::advance(const xmp_frame_info &info, QSize size)
+{
+    blank.setSize(size);
+    QPainter painter(&blank);
+    painter.setRenderHint(QPainter::Antialiasing);
+    runCueStep(info, watchers, effects);
+    runEffectPass(painter, effects);
+}
+
 void Scene::renderFrameReference(QImage &image, const xmp_frame_info &info)
 {
     int distortion = 0;

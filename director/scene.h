@@ -3,6 +3,7 @@
 // Knows nothing of windows or audio, so a headless renderer can drive it.
 #pragma once
 
+#include "blankcanvas.h"
 #include "channelwatcher.h"
 #include "effectset.h"
 #include "framecanvas.h"
@@ -23,9 +24,15 @@ public:
     // from start to end: what renderFrame must reproduce, pixel for pixel.
     void renderFrameReference(QImage &image, const xmp_frame_info &info);
 
+    // A step whose picture is not shown: the cue step and the effect pass of
+    // renderFrame on a frame of the given size, with nothing painted. The
+    // effects come out of it as from renderFrame.
+    void advance(const xmp_frame_info &info, QSize size);
+
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
 
 private:
     FrameCanvas canvas;  // kept, so that its buffer is not made anew every frame
+    BlankCanvas blank;
 };

@@ -6,6 +6,7 @@
 #include "scene.h"
 #include "showfonts.h"
 #include "showreplay.h"
+#include "steptiming.h"
 #include "window.h"
 #include "xmpdevice.h"
 
@@ -122,6 +123,38 @@ private slots:
         // The run has to have shown the hard cases, or it proves little.
         QVERIFY2(flashed > 100, qPrintable(QStringLiteral("only %1 frames with a flash").arg(flashed)));
         QVERIFY2(distorted > 100, qPrintable(QStringLiteral("only %1 frames not flat").arg(distorted)));
+    }
+
+    // The live window runs every step that is due and shows only the last:
+    // the others are advanced without their picture, and must leave the
+    // effects exactly as drawing them would.
+    void skippedStepsAdvanceAsDrawnOnes_data()
+    {
+        QTest::addColumn<int>("every");
+        QTest::newRow("every other step shown") << 2;
+        QTest::newRow("every seventh step shown") << 7;
+    }
+
+    void skippedStepsAdvanceAsDrawnOnes()
+    {
+        QFETCH(int, every);
+        const QSize size(320, 180);
+        Show drawn, skipping;
+        const size_t steps = stepsInSong(song(), defaultStepRate);
+        for (size_t step = 0; step < steps; ++step) {
+            const xmp_frame_info &record = recordForStep(song(), qint64(step), defaultStepRate);
+            const QImage want = fastFrame(drawn, size, QImage::Format_RGB32, record);
+            if (step % size_t(every) == size_t(every - 1)) {
+                const QImage got = fastFrame(skipping, size, QImage::Format_RGB32, record);
+                if (got != want)
+                    QFAIL(qPrintable(QStringLiteral("step %1: %2").arg(step).arg(difference(want.convertToFormat(QImage::Format_RGB888), got))));
+            } else {
+                skipping.enter();
+                skipping.scene.advance(record, size);
+                skipping.leave();
+            }
+            QCOMPARE(skipping.scene.effects.size(), drawn.scene.effects.size());
+        }
     }
 
     void chosenFramesMatchAtFullHd()
