@@ -215,7 +215,7 @@ private slots:
             QImage shown;
         };
         bloodSpawned = false;
-        GrabbingWindow window(&device);
+        GrabbingWindow window(&device, nullptr, 120);
         window.resize(320, 200);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
