@@ -278,13 +278,22 @@ int runCapture(const CaptureOptions &options)
     };
     Scene scene;
     qint64 nextVideo = plan.firstVideoFrame;
+    // Frames before the first one written only move the effects on, as the
+    // window's steps that are not shown do.
+    const qint64 firstWritten = nextVideo < plan.endVideoFrame ? plan.paintFor(nextVideo, rate, fps) : plan.paintCount;
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
             return abandon(QString());
+        const qint64 player = std::min(playerFrameForStep(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
+        const xmp_frame_info &record = player < 0 ? song.beforeFirstFrame : song.records[size_t(player)];
+        if (paint < firstWritten) {
+            scene.advance(record, options.size);
+            progress.painted(paint);
+            continue;
+        }
         // A new image every frame, as the window makes one.
         QImage image(options.size, QImage::Format_RGB888);
-        const qint64 player = std::min(playerFrameForStep(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
-        scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
+        scene.renderFrame(image, record);
         for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
             if (!sink->write(nextVideo, image))
                 return abandon(sink->error());
