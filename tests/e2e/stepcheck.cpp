@@ -19,8 +19,8 @@
 //                                   shows each on the screen: lines "FROM TO MS"
 //   stepcheck durations TRACE FILE RATE  judges flashes, lines "FROM TO MS" in
 //                                   monotonic seconds: each lasts 20 steps within
-//                                   one paint, the longer of the paint intervals
-//                                   its two edges fell in. Stretches longer than
+//                                   one paint, the longest paint interval within
+//                                   50 ms of its edges. Stretches longer than
 //                                   24 steps are snares overlapping and only
 //                                   counted. Status 1 when one is off or fewer
 //                                   than 3 were seen.
@@ -167,14 +167,15 @@ int flashes(const std::vector<Paint> &paints, const char *directory)
 }
 
 
-// The interval between the paints around monotonic time t.
+// The longest interval between paints within 50 ms of monotonic time t: how
+// late the screen may show a change due at t.
 double paintIntervalAt(const std::vector<Paint> &paints, double t)
 {
-    const auto after = std::lower_bound(paints.begin(), paints.end(), t,
-                                        [](const Paint &paint, double at) { return paint.monotonic < at; });
-    if (after == paints.begin() || after == paints.end())
-        return 0;
-    return after->monotonic - (after - 1)->monotonic;
+    double longest = 0;
+    for (size_t i = 1; i < paints.size(); ++i)
+        if (paints[i].monotonic > t - 0.05 && paints[i - 1].monotonic < t + 0.05)
+            longest = std::max(longest, paints[i].monotonic - paints[i - 1].monotonic);
+    return longest;
 }
 
 int durations(const std::vector<Paint> &paints, const char *path, int rate)
