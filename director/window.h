@@ -47,5 +47,6 @@ private:
     qint64 lastStep = -1;  // the step shown last
     PaintTrace *trace = nullptr;
     QTimer nextStep;
+    bool displayPacesPaints = false;
     QImage frame;  // only where the backing store cannot be drawn on directly
 };
