@@ -65,8 +65,8 @@ int main(int argc, char *argv[])
     }
 
     // A paint is asked for when a step falls due: it should come then, not
-    // after Qt's default wait of 5 ms.
-    if (!qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
+    // after Qt's default wait of 5 ms (which the literal timing keeps).
+    if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
     QGuiApplication application(argc, argv);
     QScreen *screen = pickScreen(options.screen);
