@@ -281,13 +281,20 @@ int runCapture(const CaptureOptions &options)
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
             return abandon(QString());
-        // A new image every frame, as the window makes one.
-        QImage image(options.size, QImage::Format_RGB888);
         const qint64 player = std::min(playerFrameForStep(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
-        scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
-        for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
-            if (!sink->write(nextVideo, image))
-                return abandon(sink->error());
+        const xmp_frame_info &record = player < 0 ? song.beforeFirstFrame : song.records[size_t(player)];
+        if (nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint) {
+            // A new image every frame, as the window makes one.
+            QImage image(options.size, QImage::Format_RGB888);
+            scene.renderFrame(image, record);
+            for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
+                if (!sink->write(nextVideo, image))
+                    return abandon(sink->error());
+        } else {
+            // No video frame takes this one (the lead-in before --from among
+            // them): it only moves the show on, as the window's unshown steps do.
+            scene.advance(record, options.size);
+        }
         progress.painted(paint);
     }
     if (!sink->finish())
