@@ -1,6 +1,6 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
-#include "audioplayer.h"
+#include "pulseplayer.h"
 #include "showfonts.h"
 #include "silentclock.h"
 #include "window.h"
@@ -25,12 +25,11 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    AudioPlayer player(device);
+    PulsePlayer player(device);
     // Without a working output the show still runs, in silence, at the music's pace.
     SilentClock silentClock(device);
-    if (!player.start()) {
+    if (!player.start(0)) {
         std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
-        device.setQuitsAtEnd(false);
         silentClock.start(0);
     }
 
