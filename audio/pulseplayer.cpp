@@ -20,8 +20,6 @@ constexpr int endGraceMs = 3000;
 PulsePlayer::PulsePlayer(XmpDevice &device)
     : device(device), silence(device)
 {
-    // The end of the song ends the show when it is heard, not when it is read.
-    device.setQuitsAtEnd(false);
     watcher.setInterval(20);
     QObject::connect(&watcher, &QTimer::timeout, [this] { watch(); });
 }
@@ -32,12 +30,16 @@ bool PulsePlayer::start(qint64 from)
 {
     auto candidate = std::make_unique<PulseStream>(device);
     candidate->connect(firstConnectMs);
+    // The end of the song ends the show when it is heard, not when it is read.
+    device.setQuitsAtEnd(false);
     if (candidate->settle() == PulseStream::State::Connected) {
         candidate->play(from);
         candidate->settle();
     }
-    if (candidate->state() != PulseStream::State::Playing)
+    if (candidate->state() != PulseStream::State::Playing) {
+        device.setQuitsAtEnd(true);
         return false;
+    }
     lastHeard = from;
     stream = std::move(candidate);
     watcher.start();
@@ -85,8 +87,10 @@ void PulsePlayer::watch()
 
 void PulsePlayer::hearUntilTheEnd()
 {
+    // Asked every tick, so that a lost server leaves a recent last sample heard.
+    const qint64 heard = heardSample();
     const qint64 end = device.endSample();
-    if (end >= 0 && heardSample() >= end)
+    if (end >= 0 && heard >= end)
         return finish();
     if (!stream->allWritten())
         return;

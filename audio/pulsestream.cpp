@@ -82,7 +82,8 @@ void PulseStream::play(qint64 from)
     buffer.prebuf = uint32_t(-1);
     buffer.minreq = 4096;
     buffer.fragsize = uint32_t(-1);
-    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
+                                         | PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC);
     current = State::Starting;
     if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
         enter(State::Failed);
@@ -100,9 +101,12 @@ qint64 PulseStream::heardSample()
 {
     MainloopLock lock(mainloop);
     // A stream that has failed no longer says: it stays where it was last heard.
+    // While a sink is slow to start, interpolation runs on as if it played;
+    // nothing can be heard that was not written, and a later timing update
+    // corrects the rest (the stream need not run monotonically for that).
     pa_usec_t played = 0;
     if (stream && pa_stream_get_time(stream, &played) == 0)
-        playedSamples = qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC);
+        playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return firstSample + playedSamples;
 }
 
@@ -169,8 +173,10 @@ void PulseStream::write(size_t bytes)
     if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data)
         return;
     const qint64 got = qMax<qint64>(device.read(static_cast<char *>(data), qint64(bytes)), 0);
-    if (got > 0)
+    if (got > 0) {
         pa_stream_write(stream, data, size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
+        writtenSamples += got / XmpDevice::bytesPerSample;
+    }
     else
         pa_stream_cancel_write(stream);
     if (size_t(got) < bytes) {

@@ -50,6 +50,7 @@ private:
     pa_stream *stream = nullptr;
     qint64 firstSample = 0;
     qint64 playedSamples = 0;  // by the server's last word
+    qint64 writtenSamples = 0;
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
 };
