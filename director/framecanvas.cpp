@@ -224,7 +224,9 @@ void FrameCanvas::begin(QSize size, QRgb background)
     framePainter.reset();
     if (pixels.size() != size)
         pixels = QImage(size, QImage::Format_RGBX8888);
-    framePainter.reset(new QPainter(&pixels));
+    // Without pixels the effects still take their step, on nothing; present then fails.
+    missing.setSize(size);
+    framePainter.reset(pixels.isNull() ? new QPainter(&missing) : new QPainter(&pixels));
     framePainter->setRenderHint(QPainter::Antialiasing);
     flat = true;
     flatColour = rgbxWord(background);
@@ -285,16 +287,21 @@ DrawResult FrameCanvas::drawSnare(SnareDrawCommand &snare)
     return result;
 }
 
-void FrameCanvas::present(QImage &target, int distortion)
+bool FrameCanvas::present(QImage &target, int distortion)
 {
     framePainter.reset();
+    if (target.isNull() || pixels.isNull() || target.size() != pixels.size()) {
+        pending.clear();
+        return false;
+    }
     if (!writesRgb32(target.format()) && target.format() != QImage::Format_RGB888) {
         QImage rgb32(target.size(), QImage::Format_RGB32);
-        present(rgb32, distortion);
+        if (!present(rgb32, distortion))
+            return false;
         QPainter converter(&target);
         converter.setCompositionMode(QPainter::CompositionMode_Source);
         converter.drawImage(QPoint(0, 0), rgb32);
-        return;
+        return true;
     }
 
     const int width = pixels.width();
@@ -346,4 +353,5 @@ void FrameCanvas::present(QImage &target, int distortion)
         }
     }
     pending.clear();
+    return true;
 }

@@ -1,6 +1,7 @@
 // The frame the fast effect pass paints on, and how it reaches the screen.
 #pragma once
 
+#include "blankcanvas.h"
 #include "drawcommand.h"
 
 #include <QImage>
@@ -41,14 +42,17 @@ public:
     // Ends the frame: its pixels, the pending tints and the row-band
     // distortion of `distortion` written onto target, of the size given to
     // begin: RGB32, ARGB32, ARGB32_Premultiplied or RGB888 directly, any
-    // other format through an RGB32 copy.
-    void present(QImage &target, int distortion);
+    // other format through an RGB32 copy. False, with target untouched, when
+    // there is no frame to write or nowhere to write it: a null target, one
+    // of another size, or pixels (or a copy) that could not be allocated.
+    bool present(QImage &target, int distortion);
 
 private:
     void materialise();
     void applyTints();
 
     QImage pixels;                       // RGBX8888, reused while the size stays
+    BlankCanvas missing;                 // painted on instead when pixels could not be allocated
     std::unique_ptr<QPainter> framePainter;
     bool flat = true;                    // pixels not yet written: all are flatColour
     uint32_t flatColour = 0;             // RGBX8888 word

@@ -17,8 +17,9 @@ public:
     // Background, cues, effects and distortion for one frame, drawn on image:
     // the window's RGB32 surface, or an RGB888 image as the capture writes.
     // The picture is exactly renderFrameReference's, made with fewer passes
-    // over the frame's bytes.
-    void renderFrame(QImage &image, const xmp_frame_info &info);
+    // over the frame's bytes. False when the frame could not be allocated or
+    // image is null: the effects have still taken their step, image is untouched.
+    bool renderFrame(QImage &image, const xmp_frame_info &info);
 
     // The straightforward frame, painted on an RGB888 image with one painter
     // from start to end: what renderFrame must reproduce, pixel for pixel.

@@ -5,7 +5,7 @@
 #include "stepschedule.h"
 #include "xmpdevice.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
@@ -14,6 +14,7 @@
 Window::Window(XmpDevice *device, ShowClock *clock, int rate)
     : QRasterWindow(), device(device), clock(clock), rate(rate)
 {
+    displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     nextStep.setSingleShot(true);
     nextStep.setTimerType(Qt::PreciseTimer);
     QObject::connect(&nextStep, &QTimer::timeout, [this] { askForNextPaint(); });
@@ -71,11 +72,13 @@ void Window::paintLiteralStep()
 }
 
 // A paint as soon as the next step is due by the clock, and none before: it
-// would have nothing new to show.
+// would have nothing new to show. Where the display paces the paints (Wayland
+// answers each with a frame callback), waiting for the step first would miss
+// the display's next frame, so a paint is asked for at once.
 void Window::askForNextPaint()
 {
     const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample();
-    if (samplesToGo <= 0) {
+    if (samplesToGo <= 0 || displayPacesPaints) {
         update();
         return;
     }
