@@ -3,7 +3,8 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/steps.sh"
 start_xvfb 1920x1080
-start_traced --mute --start 60
+start_pulse
+start_traced --start 60
 shoot first
 end_with_escape "$pid"
 first=$(awk 'NR == 1 {print $4}' "$trace")

@@ -5,5 +5,6 @@ source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/steps.sh"
 start_xvfb 3840x2160
 start_openbox
+start_pulse
 watch_steps 3840x2160
 finish

@@ -8,5 +8,6 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/steps.sh"
 start_weston 1920x1080
+start_pulse
 watch_steps 1920x1080
 finish

@@ -71,8 +71,36 @@ int stepError(const std::vector<Paint> &paints, int rate)
             worst = error;
     }
     std::printf("paints %zu, largest step error %lld\n", paints.size(), worst);
-    for (const auto &count : counts)
-        std::printf("  step error %+lld: %.2f%% of paints\n", count.first, 100.0 * count.second / paints.size());
+    if (counts.size() <= 7) {
+        for (const auto &count : counts)
+            std::printf("  step error %+lld: %.2f%% of paints\n", count.first, 100.0 * count.second / paints.size());
+    } else {
+        // One paint a step drifts from the clock: say how far, not every value.
+        long within = 0, seen = 0;
+        long long median = 0;
+        for (const auto &count : counts) {
+            if (seen < long(paints.size()) / 2 && seen + count.second >= long(paints.size()) / 2)
+                median = count.first;
+            seen += count.second;
+            within += std::llabs(count.first) <= 1 ? count.second : 0;
+        }
+        std::printf("  step error from %+lld to %+lld, median %+lld; %.2f%% of paints within one step\n",
+                    counts.begin()->first, counts.rbegin()->first, median, 100.0 * within / paints.size());
+    }
+    std::vector<double> leads;
+    for (const Paint &paint : paints)
+        if (paint.recordSong >= 0)
+            leads.push_back((paint.recordSong - paint.heardSong) * 1000);
+    std::sort(leads.begin(), leads.end());
+    if (!leads.empty())
+        std::printf("painted record's song time minus the clock's: min %.1f median %.1f max %.1f ms\n",
+                    leads.front(), leads[leads.size() / 2], leads.back());
+    if (paints.size() > 20) {
+        double sum = 0;
+        for (size_t i = 20; i < paints.size(); ++i)
+            sum += paints[i].monotonic - paints[i - 20].monotonic;
+        std::printf("20 paints last %.1f ms on average\n", sum / (paints.size() - 20) * 1000);
+    }
 
     std::vector<long> perWindow;
     const double start = paints.front().monotonic;

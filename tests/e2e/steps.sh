@@ -32,28 +32,35 @@ start_traced() {
 song_now() { stepcheck songtime "$trace" "$(monotonic)" 2>/dev/null || echo 0; }
 
 # shoot NAME: a screenshot, listed in $shots with the monotonic times around it.
+# The wall clock is read raw around it and turned into monotonic time after,
+# so that the bracket holds little more than the screenshot.
 shoot() {
     local file before after
     file=$(shot_file "$1")
-    before=$(monotonic)
+    before=$EPOCHREALTIME
     screen_shot "$file"
-    after=$(monotonic)
-    echo "$file $before $after" >>"$shots"
+    after=$EPOCHREALTIME
+    echo "$file $(echo "$before - $clock_offset" | bc) $(echo "$after - $clock_offset" | bc)" >>"$shots"
 }
 
-# shoot_credits: screenshots one after another from 71.5 s until one shows the
-# credits or the song reaches 76 s. Only the first, the last two and the one
-# before them are kept, to spare the disk.
+# shoot_credits: screenshots one after another from 72.8 s (the title is still
+# up) to 74.6 s, then keeps the first, the first that shows the credits
+# (credits_shot) and the one before it.
 shoot_credits() {
-    local n=0
-    wait_until_song 71.5
-    while [ "$(echo "$(song_now) < 76" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do
-        shoot "finale-$n"
-        shotcheck "$(shot_file "finale-$n")" credits >/dev/null && break
-        [ "$n" -ge 3 ] && rm -f "$(shot_file "finale-$((n - 2))")"
-        n=$((n + 1))
+    local n=0 file
+    wait_until_song 72.8
+    while [ "$(echo "$(song_now) < 74.6" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do
+        shoot "finale-$n"; n=$((n + 1))
     done
-    credits_shot=finale-$n
+    credits_shot=none
+    local i first=-1
+    for ((i = 0; i < n; i++)); do
+        shotcheck "$(shot_file "finale-$i")" credits >/dev/null && { first=$i; break; }
+    done
+    [ "$first" -ge 0 ] && credits_shot=finale-$first
+    for ((i = 1; i < n; i++)); do
+        [ "$i" -eq "$first" ] || [ "$i" -eq $((first - 1)) ] || rm -f "$(shot_file "finale-$i")"
+    done
 }
 
 wait_until_song() {  # wait_until_song SECONDS
@@ -101,26 +108,35 @@ check_flash_durations() {
 
 # check_live_equals_capture WxH NAME...: each screenshot NAME is, pixel for
 # pixel, the capture's frame of one of the steps the trace says could be on
-# the screen while it was taken.
+# the screen while it was taken. The capture makes the likeliest steps first
+# (the one presented as the screenshot began is third or so), the rest only if
+# none of them matches: a 4K frame costs a second or two.
 check_live_equals_capture() {
     local size=$1; shift
-    local name file before after steps first last frames step matched
+    local name file before after steps matched
     for name in "$@"; do
         read -r file before after < <(grep "/$name\\." "$shots")
         steps=$(stepcheck shown "$trace" "$before" "$after")
-        first=$(head -1 <<<"$steps"); last=$(tail -1 <<<"$steps")
-        frames=$out/capture-$name
-        "$capture" --rate "$rate" --fps "$rate" --size "$size" --out "$frames" \
-            --from "$(echo "scale=6; $first / $rate" | bc)" --to "$(echo "scale=6; ($last + 1) / $rate" | bc)" \
-            >/dev/null 2>&1
-        matched=none
-        for step in $steps; do
-            compare -metric AE "$file" "$(printf '%s/frame-%06d.png' "$frames" "$step")" null: 2>"$frames/ae-$step"
-            [ "$(cat "$frames/ae-$step")" = 0 ] && { matched=$step; break; }
-        done
+        matched=$(match_steps "$size" "$file" "$out/capture-$name" $(head -4 <<<"$steps")) \
+            || matched=$(match_steps "$size" "$file" "$out/capture-$name" $(tail -n +5 <<<"$steps"))
         echo "$name: steps that could be on the screen: $(echo $steps); equal to the capture's step $matched"
         check "screenshot $name is the capture's frame of a step then on the screen" test "$matched" != none
     done
+}
+
+# match_steps WxH SHOT DIR STEPS...: the first of the steps whose captured
+# frame equals SHOT; "none" and status 1 when none does.
+match_steps() {
+    local size=$1 shot=$2 frames=$3 step; shift 3
+    [ $# -gt 0 ] || { echo none; return 1; }
+    "$capture" --rate "$rate" --fps "$rate" --size "$size" --out "$frames" \
+        --from "$(echo "scale=6; $1 / $rate" | bc)" --to "$(echo "scale=6; (${!#} + 1) / $rate" | bc)" \
+        >/dev/null 2>&1
+    for step in "$@"; do
+        [ "$(compare -metric AE "$shot" "$(printf '%s/frame-%06d.png' "$frames" "$step")" null: 2>&1)" = 0 ] \
+            && { echo "$step"; return 0; }
+    done
+    echo none; return 1
 }
 
 # watch_steps WxH [ARGS...]: a traced run of the show (by default from 55 s,
@@ -131,7 +147,7 @@ check_live_equals_capture() {
 watch_steps() {
     local size=$1; shift
     local width=${size%x*} height=${size#*x}
-    [ $# -gt 0 ] || set -- --mute --start 55
+    [ $# -gt 0 ] || set -- --start 55
     start_traced "$@"
     if [ -z "${WAYLAND_DISPLAY:-}" ]; then
         "$build/tests/flashwatch" 100 "$((width / 50)),$((height - 4))" "$((width / 2)),$((height - 4))" \
