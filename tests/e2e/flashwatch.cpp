@@ -1,6 +1,9 @@
 // Watches a few places of the X screen and writes when the snare's red tint
 // came and went, as the viewer saw it, one line per flash:
-//     "<CLOCK_MONOTONIC s when it appeared> <s when it went> <milliseconds>"
+//     "<CLOCK_MONOTONIC s when it appeared> <s when it went> <milliseconds>
+//      <how late either edge may have been seen, ms>"
+// On a busy machine the watcher itself may wait for the processor; the last
+// figure is the longer of the two gaps between looks that the edges fell in.
 // A place (four pixels in a column) counts as tinted when red exceeds green by
 // more than the background's 5 (50, 45, 40) plus a margin, on average: the
 // faintest tint, 1/60 of red, adds 4 to red and takes 1 from green. A flash is
@@ -11,6 +14,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <utility>
@@ -65,15 +69,17 @@ int main(int argc, char **argv)
     }
     const Window root = DefaultRootWindow(display);
     const double end = monotonicSeconds() + seconds;
-    double since = -1;
-    for (double now = monotonicSeconds(); now < end; now = monotonicSeconds()) {
+    double since = -1, sinceGap = 0, previous = monotonicSeconds();
+    for (double now = previous; now < end; previous = now, now = monotonicSeconds()) {
         bool all = true;
         for (const auto &point : points)
             all = all && tinted(display, root, point.first, point.second);
         if (all && since < 0) {
             since = now;
+            sinceGap = now - previous;
         } else if (!all && since >= 0) {
-            std::printf("%.6f %.6f %.1f\n", since, now, (now - since) * 1000);
+            std::printf("%.6f %.6f %.1f %.1f\n", since, now, (now - since) * 1000,
+                        std::max(sinceGap, now - previous) * 1000);
             std::fflush(stdout);
             since = -1;
         }

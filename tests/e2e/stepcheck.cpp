@@ -17,10 +17,11 @@
 //   stepcheck flashes TRACE DIR     the snare flashes in the capture's frames in
 //                                   DIR (frame-N.png is step N) and when the trace
 //                                   shows each on the screen: lines "FROM TO MS"
-//   stepcheck durations TRACE FILE RATE  judges flashes, lines "FROM TO MS" in
-//                                   monotonic seconds: each lasts 20 steps within
-//                                   one paint, the longest paint interval within
-//                                   50 ms of its edges. Stretches longer than
+//   stepcheck durations TRACE FILE RATE  judges flashes, lines "FROM TO MS
+//                                   [UNSURE_MS]" in monotonic seconds: each lasts
+//                                   20 steps within one paint, the longest paint
+//                                   interval within 50 ms of its edges, plus how
+//                                   late the watcher may have seen an edge. Stretches longer than
 //                                   24 steps are snares overlapping and only
 //                                   counted. Status 1 when one is off or fewer
 //                                   than 3 were seen.
@@ -218,15 +219,16 @@ int durations(const std::vector<Paint> &paints, const char *path, int rate)
     double shortest = 1e9, longest = 0, sum = 0;
     char line[256];
     while (std::fgets(line, sizeof line, file)) {
-        double from = 0, to = 0;
-        if (std::sscanf(line, "%lf %lf", &from, &to) != 2)
+        double from = 0, to = 0, milliseconds = 0, unsure = 0;
+        if (std::sscanf(line, "%lf %lf %lf %lf", &from, &to, &milliseconds, &unsure) < 2)
             continue;
         const double lasted = to - from;
         if (lasted > overlapLimit) {
             ++overlapping;
             continue;
         }
-        const double allowed = std::max(paintIntervalAt(paints, from), paintIntervalAt(paints, to)) + 0.002;
+        const double allowed = std::max(paintIntervalAt(paints, from), paintIntervalAt(paints, to)) + 0.002
+                               + unsure / 1000;
         const bool ok = std::fabs(lasted - flash) <= allowed;
         std::printf("flash at %.3f: %.1f ms, allowed %.1f +- %.1f%s\n", from, lasted * 1000, flash * 1000,
                     allowed * 1000, ok ? "" : "  OFF");
@@ -239,7 +241,7 @@ int durations(const std::vector<Paint> &paints, const char *path, int rate)
     std::fclose(file);
     std::printf("flashes: %d, min %.1f avg %.1f max %.1f ms (20 steps = %.1f ms); %d off by more than one paint;"
                 " %d stretches of overlapping flashes\n",
-                single, shortest * 1000, single ? sum / single * 1000 : 0.0, longest * 1000, flash * 1000, off,
+                single, single ? shortest * 1000 : 0.0, single ? sum / single * 1000 : 0.0, longest * 1000, flash * 1000, off,
                 overlapping);
     return single >= 3 && off == 0 ? 0 : 1;
 }

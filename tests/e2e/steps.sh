@@ -47,7 +47,7 @@ shoot() {
 # up) to 74.6 s, then keeps the first, the first that shows the credits
 # (credits_shot) and the one before it.
 shoot_credits() {
-    local n=0 file
+    local n=0
     wait_until_song 72.8
     while [ "$(echo "$(song_now) < 74.6" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do
         shoot "finale-$n"; n=$((n + 1))
@@ -71,6 +71,7 @@ wait_until_song() {  # wait_until_song SECONDS
 end_of_song() {
     wait "$pid"
     local status=$?
+    echo "the show's exit status: $status"
     check "the show ends by itself with status 0" test "$status" -eq 0
 }
 
