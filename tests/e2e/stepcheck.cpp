@@ -11,7 +11,8 @@
 //                                   monotonic T0 and T1: the two painted last
 //                                   before T0 (the newer may not be presented yet)
 //                                   and those painted in between
-//   stepcheck songtime TRACE T      the song time heard at monotonic T
+//   stepcheck songtime TRACE T      the song time heard at monotonic T (also up to
+//                                   0.1 s after the last paint, for a run going on)
 //   stepcheck clockoffset           CLOCK_REALTIME minus CLOCK_MONOTONIC, in seconds,
 //                                   for scripts that read the wall clock
 //   stepcheck flashes TRACE DIR     the snare flashes in the capture's frames in
@@ -136,13 +137,16 @@ int songTime(const std::vector<Paint> &paints, double at)
 {
     const auto after = std::lower_bound(paints.begin(), paints.end(), at,
                                         [](const Paint &paint, double t) { return paint.monotonic < t; });
-    if (after == paints.begin() || after == paints.end()) {
-        std::fprintf(stderr, "stepcheck: %.6f is outside the trace\n", at);
+    if (after == paints.begin()) {
+        std::fprintf(stderr, "stepcheck: %.6f is before the trace\n", at);
         return 1;
     }
     const Paint &before = *(after - 1);
-    // The heard clock runs at the song's pace between two paints.
-    std::printf("%.3f\n", before.heardSong + (at - before.monotonic));
+    // The heard clock runs at the song's pace between two paints, and for a
+    // little while after the last one written so far; not for longer, since
+    // the clock may wait too (as the sound starts).
+    const double since = after == paints.end() ? std::min(at - before.monotonic, 0.1) : at - before.monotonic;
+    std::printf("%.3f\n", before.heardSong + since);
     return 0;
 }
 
