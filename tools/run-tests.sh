@@ -2,7 +2,8 @@
 # Installs what is missing, builds, starts a private X display and a PulseAudio
 # server with a null sink, and runs every test.
 source "$(dirname "$0")/setup.sh"
-install_missing "${build_packages[@]}" xvfb xauth pulseaudio pulseaudio-utils imagemagick xdotool x11-utils bc ffmpeg
+install_missing "${build_packages[@]}" xvfb xauth pulseaudio pulseaudio-utils imagemagick xdotool x11-utils bc ffmpeg \
+    pipewire pipewire-pulse wireplumber dbus-daemon
 build_project
 
 scratch=$(mktemp -d /tmp/karnveldt-tests.XXXXXX)

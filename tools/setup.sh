@@ -17,7 +17,8 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libxmp-dev)
+build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libxmp-dev
+    libpulse-dev libx11-dev)
 
 build_project() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

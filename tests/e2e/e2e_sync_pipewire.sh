@@ -1,0 +1,6 @@
+# Pictures in time with the sound on PipeWire's PulseAudio server: each snare's
+# red flash against the moment its sound passed the sink. Runs alone: it times
+# the machine.
+sound_server=pipewire
+show_options=()
+source "$(dirname "$0")/syncrun.sh"
