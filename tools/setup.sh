@@ -18,7 +18,12 @@ install_missing() {
 }
 
 build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libxmp-dev
-    libpulse-dev libx11-dev)
+                libpulse-dev libx11-dev)
+# What the end-to-end tests start and look with: displays (X11 with and without a
+# window manager, Wayland), sound servers (PulseAudio, PipeWire) and the package.
+test_packages=(xvfb xauth x11-utils xdotool imagemagick openbox weston qtwayland5
+               pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
+               desktop-file-utils dpkg-dev file bc ffmpeg)
 
 build_project() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

@@ -1,6 +1,8 @@
 # The show opens a 1920 x 1080 picture in the background colour, and Escape
 # ends it within a second with status 0.
 source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
+start_pulse
 "$show" 2>"$out/stderr" &
 pid=$!
 sleep 3

@@ -1,7 +1,10 @@
+# ctest: serial
 # A whole run with sound: it ends by itself with status 0, what the sound server
 # heard is the module whole, and screenshots through the song show the fight,
 # the finale and the closing blackout.
 source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
+start_pulse
 start_recording
 started=$(now)
 "$show" 2>"$out/stderr" &

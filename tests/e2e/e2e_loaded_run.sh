@@ -1,6 +1,9 @@
+# ctest: serial
 # A whole run with sound while another process keeps both cores busy: what the
 # sound server heard is still the module, whole and without gaps.
 source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
+start_pulse
 busy=()
 for _ in $(seq "$(nproc)"); do
     sh -c 'while :; do :; done' &

@@ -3,6 +3,8 @@
 # exit (libxmp's context and module, Qt's platform objects) is suppressed by
 # name in tests/lsan.supp.
 source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
+start_pulse
 export ASAN_OPTIONS=fast_unwind_on_malloc=0:detect_leaks=1
 export LSAN_OPTIONS=suppressions=$(dirname "$0")/../lsan.supp
 timeout 200 "$show" 2>"$out/stderr"

@@ -1,6 +1,7 @@
 # With no sound server at all the show still plays, in silence, at the music's
 # pace, says so once, and ends by itself with status 0.
 source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
 started=$(now)
 PULSE_SERVER=unix:/nonexistent/karnveldt timeout 150 "$show" 2>"$out/stderr"
 status=$?
