@@ -1,6 +1,6 @@
 # Sourced by the sync runs once their display and sound server are up: one
 # whole show watched by the sink's recorder and the screen probe, then synccheck.
-echo "sound server: $(pactl info | grep 'Server Name')"
+echo "sound server: $(pactl info | grep "Server Name"); sink: $(pactl list short sinks | grep -w show)"
 
 # Zeros keep the sink running, so the show's stream starts at once; they add
 # nothing to what is recorded.
