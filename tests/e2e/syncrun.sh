@@ -21,6 +21,7 @@ wait "$show_pid"
 status=$?
 took=$(elapsed "$started")
 sleep 0.5
+echo "cpu time: probe $(ps -o cputime= -p "$probe_pid"), recorder $(ps -o cputime= -p "$recorder_pid")"
 kill "$probe_pid" "$recorder_pid"
 wait "$probe_pid" "$recorder_pid"
 echo "exit status $status after ${took}s; probe: $(tail -1 "$out/probe.txt")"
