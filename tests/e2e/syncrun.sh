@@ -1,5 +1,8 @@
 # Sourced by the sync runs once their display and sound server are up: one
 # whole show watched by the sink's recorder and the screen probe, then synccheck.
+# KARNVELDT_SHOW_OPTIONS, split at spaces, are passed to the show (--literal,
+# say, to measure the first timing).
+read -r -a show_options <<<"${KARNVELDT_SHOW_OPTIONS:-}"
 echo "sound server: $(pactl info | grep "Server Name"); sink: $(pactl list short sinks | grep -w show)"
 
 # Zeros keep the sink running, so the show's stream starts at once; they add
