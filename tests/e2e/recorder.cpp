@@ -1,11 +1,14 @@
 // Records a PulseAudio source (a null sink's monitor) and notes when its samples
-// passed the sink, in CLOCK_MONOTONIC, so that a check can say when the show's
-// sound was heard without asking the show.
+// arrived, in CLOCK_MONOTONIC, so that a check can say when the show's sound
+// passed the sink without asking the show. A null sink hands each block to its
+// monitor as it plays it, so arrival is the moment of passing, give or take the
+// delivery; the server's own clock is noted beside it, for comparison.
 //
 // usage: recorder SOURCE RECORDING.raw TIMING.txt
 //   RECORDING.raw  s16le stereo 44,100 Hz, from the stream's first sample
-//   TIMING.txt     one line per read: "<monotonic s> <frame passing the sink now>
-//                  <frames received so far>"; frames count from the recording's start
+//   TIMING.txt     one line per read: "<monotonic s> <frame passing the sink now,
+//                  by the server's clock> <frames received so far>"; frames count
+//                  from the recording's start
 // Runs until SIGINT or SIGTERM.
 #include <pulse/pulseaudio.h>
 
@@ -46,8 +49,8 @@ void fail(Recorder &r, const char *what)
     pa_mainloop_quit(r.loop, 1);
 }
 
-// The server's interpolated clock says which frame is passing the sink; the
-// moment we ask is the moment that frame is heard.
+// Right after a read: what has arrived by now, and which frame the server's
+// interpolated clock says is passing the sink now.
 void noteTiming(Recorder &r)
 {
     pa_usec_t played = 0;
@@ -60,7 +63,6 @@ void noteTiming(Recorder &r)
 void onReadable(pa_stream *stream, size_t, void *data)
 {
     auto &r = *static_cast<Recorder *>(data);
-    noteTiming(r);
     const void *bytes = nullptr;
     size_t length = 0;
     while (pa_stream_readable_size(stream) > 0) {

@@ -80,15 +80,17 @@ std::vector<std::vector<double>> readColumns(const char *path, size_t columns)
 }
 
 // When each recorded frame passed the sink, from the recorder's notes near it:
-// the median of their offsets between the monotonic clock and the sink's
-// frame count. Local, because a loaded sink falls behind and catches up.
+// the median of their offsets between the monotonic clock and the frames
+// received by then. Local, because a loaded sink may fall behind and catch up.
+// Arrival, not the server's clock: a server may misreport its latency, and the
+// show may trust the same report.
 class SinkClock {
 public:
     explicit SinkClock(const std::vector<std::vector<double>> &notes)
     {
         for (const auto &note : notes)
-            if (note[1] > 0)
-                notes_.push_back({note[1], note[0] - note[1] / rate, note[0] - note[2] / rate});
+            if (note[2] > 0)
+                notes_.push_back({note[2], note[0] - note[2] / rate, (note[2] - note[1]) / rate});
         std::sort(notes_.begin(), notes_.end(), [](const Note &a, const Note &b) { return a.frame < b.frame; });
     }
 
@@ -99,31 +101,32 @@ public:
         return offsets.empty() ? NAN : median(offsets) + frame / rate;
     }
 
-    // How far single notes stray from their neighbours' median, and how data
-    // arrival (an independent sign of the sink's pace) compares with the clock.
+    // How far single notes stray from their neighbours' median, and how the
+    // server's clock compares with arrival.
     void describe() const
     {
-        std::vector<double> scatter, arrival;
-        for (const Note &note : notes_) {
-            const std::vector<double> offsets = near(note.frame, &Note::offset);
-            scatter.push_back(std::fabs(note.offset - median(offsets)) * 1000);
-            arrival.push_back((note.arrivalOffset - median(offsets)) * 1000);
-        }
         if (notes_.empty()) {
             std::printf("sink clock: no notes\n");
             return;
         }
+        std::vector<double> scatter, server;
+        for (const Note &note : notes_) {
+            scatter.push_back(std::fabs(note.offset - median(near(note.frame, &Note::offset))) * 1000);
+            server.push_back(note.serverLater * 1000);
+        }
         std::sort(scatter.begin(), scatter.end());
-        std::sort(arrival.begin(), arrival.end());
-        std::printf("sink clock: %zu notes, each off its neighbours' median by %.2f ms (median), %.2f ms (p95); "
-                    "data arrives %+.1f ms after passing the sink (median; p5 %+.1f, p95 %+.1f)\n",
-                    notes_.size(), median(scatter), scatter[scatter.size() * 95 / 100], median(arrival),
-                    arrival[arrival.size() * 5 / 100], arrival[arrival.size() * 95 / 100]);
+        std::sort(server.begin(), server.end());
+        std::printf("sink clock: %zu reads, each off its neighbours' median by %.2f ms (median), %.2f ms (p95); "
+                    "the server's clock has frames pass %+.1f ms after they arrive (median; p5 %+.1f, p95 %+.1f)\n",
+                    notes_.size(), median(scatter), scatter[scatter.size() * 95 / 100], median(server),
+                    server[server.size() * 5 / 100], server[server.size() * 95 / 100]);
     }
 
 private:
     struct Note {
-        double frame, offset, arrivalOffset;  // offsets: monotonic s minus frame / rate
+        double frame;        // frames received by then
+        double offset;       // monotonic s minus frame / rate
+        double serverLater;  // s by which the server's clock puts the passing later
     };
     static constexpr double reach = rate / 2;  // frames either side
 
