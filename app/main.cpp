@@ -2,6 +2,7 @@
 // screen, until the song ends or Escape is pressed.
 #include "audioplayer.h"
 #include "painttrace.h"
+#include "pulseplayer.h"
 #include "showfonts.h"
 #include "showoptions.h"
 #include "silentclock.h"
@@ -90,10 +91,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    SilentClock silentClock(device);
-    AudioPlayer player(device);
-    ShowClock *clock = options.literal ? nullptr : &silentClock;
-    Window window(&device, clock, options.rate);
+    Window window(&device, nullptr, options.rate);
     window.setScreen(screen);
     window.setTrace(&trace);
     const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
@@ -103,15 +101,21 @@ int main(int argc, char *argv[])
     if (!started)
         return usageError(QStringLiteral("--start is past the end of the song"));
 
-    if (options.mute) {
-        device.setQuitsAtEnd(false);
-        silentClock.start(options.startSample);
-    } else if (!player.start()) {
-        // Without a working output the show still runs, in silence, at the music's pace.
-        std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
+    // The sound, and the clock the pictures follow: the sound server's, or
+    // without one a clock of our own at the music's pace. The literal timing
+    // hands the music to Qt's audio output and paints what was handed over.
+    SilentClock silentClock(device);
+    PulsePlayer pulsePlayer(device);
+    AudioPlayer qtPlayer(device);
+    const bool sound = !options.mute && (options.literal ? qtPlayer.start() : pulsePlayer.start(options.startSample));
+    if (!sound) {
+        if (!options.mute)
+            std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
         device.setQuitsAtEnd(false);
         silentClock.start(options.startSample);
     }
+    if (!options.literal)
+        window.setClock(sound ? static_cast<ShowClock *>(&pulsePlayer) : &silentClock);
 
     if (options.windowed) {
         window.resize(options.windowSize);

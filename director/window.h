@@ -21,6 +21,7 @@ public:
     // clock null: the literal timing.
     Window(XmpDevice *device, ShowClock *clock, int rate);
 
+    void setClock(ShowClock *clock) { this->clock = clock; }
     void setTrace(PaintTrace *trace) { this->trace = trace; }
     // Runs the steps before song sample `start` without pictures, at the
     // given frame size, with the device playing the music up to there unheard.

@@ -164,12 +164,14 @@ public:
                 earlier << name;
         const QString aside = path(asideName);
         if (!moveAll(earlier, target.path(), aside, error)) {
-            *error = QStringLiteral("cannot move the earlier capture aside: %1").arg(*error);
+            *error = QStringLiteral("cannot move the earlier capture aside (%1); %2 holds what it held before")
+                         .arg(*error, target.path());
             return false;
         }
         QString failure;
         if (!moveAll(names, staging->path(), target.path(), &failure)) {
-            *error = QStringLiteral("cannot put the capture in %1 (%2)").arg(target.path(), failure);
+            *error = QStringLiteral("cannot put the capture in %1 (%2); it holds what it held before")
+                         .arg(target.path(), failure);
             QString undoFailure;
             if (!moveAll(earlier, aside, target.path(), &undoFailure))
                 strandEarlier(error, undoFailure);
