@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
+#include <array>
 
 namespace {
 
@@ -84,35 +86,55 @@ private slots:
     {
         QTest::addColumn<double>("flashLead");   // ms after the sound, for most snares
         QTest::addColumn<int>("strays");         // snares whose flash comes 60 ms later than that
+        QTest::addColumn<bool>("flickers");      // every flash vanishes for a moment
         QTest::addColumn<double>("paintLead");   // ms after the sound that the snare's frame is painted
         QTest::addColumn<QString>("median");     // of the screen's figures, as printed
         QTest::addColumn<int>("status");
-        QTest::newRow("in time") << 5.0 << 0 << 2.0 << "+5.0" << 0;
-        QTest::newRow("a little early") << -9.0 << 0 << -9.0 << "-9.0" << 0;
-        QTest::newRow("early") << -50.0 << 0 << 2.0 << "-50.0" << 1;
-        QTest::newRow("too late") << 16.0 << 0 << 2.0 << "+16.0" << 1;
-        QTest::newRow("nine in ten in time") << 0.0 << 8 << 0.0 << "+0.0" << 0;
-        QTest::newRow("more than one in ten astray") << 0.0 << 9 << 0.0 << "+0.0" << 1;
-        QTest::newRow("painted early, shown in time") << 0.0 << 0 << -40.0 << "+0.0" << 1;
+        QTest::newRow("in time") << 5.0 << 0 << false << 2.0 << "+5.0" << 0;
+        QTest::newRow("a little early") << -9.0 << 0 << false << -9.0 << "-9.0" << 0;
+        QTest::newRow("early") << -50.0 << 0 << false << 2.0 << "-50.0" << 1;
+        QTest::newRow("too late") << 16.0 << 0 << false << 2.0 << "+16.0" << 1;
+        QTest::newRow("nine in ten in time") << 0.0 << 8 << false << 0.0 << "+0.0" << 0;
+        QTest::newRow("more than one in ten astray") << 0.0 << 9 << false << 0.0 << "+0.0" << 1;
+        QTest::newRow("flickering flashes") << -5.0 << 0 << true << -5.0 << "-5.0" << 0;
+        QTest::newRow("painted early, shown in time") << 0.0 << 0 << false << -40.0 << "+0.0" << 1;
     }
     void judgesTheLead()
     {
         QFETCH(double, flashLead);
         QFETCH(int, strays);
+        QFETCH(bool, flickers);
         QFETCH(double, paintLead);
         QFETCH(QString, median);
         QFETCH(int, status);
 
-        // A flash lights all 24 points and fades 100 ms later; strays are spread over the song.
-        QByteArray probe;
+        // A flash lights all 24 points and fades 100 ms later, unless the next
+        // one comes first; a flickering one vanishes 25 ms in and is back 17 ms
+        // later. Strays are spread over the song.
+        std::vector<double> onsets;
         for (size_t i = 0; i < snares.size(); ++i) {
             const bool stray = int(i % 8) == 3 && int(i / 8) < strays;
-            const double onset = heard(snares[i]) + (flashLead + (stray ? 60 : 0)) / 1000;
-            probe += QByteArray::number(onset - 0.0005, 'f', 6) + ' ' + QByteArray::number(onset + 0.0005, 'f', 6)
-                     + " 24 24\n";
-            probe += QByteArray::number(onset + 0.0995, 'f', 6) + ' ' + QByteArray::number(onset + 0.1005, 'f', 6)
-                     + " 0 0\n";
+            onsets.push_back(heard(snares[i]) + (flashLead + (stray ? 60 : 0)) / 1000);
         }
+        std::vector<std::array<double, 3>> changes;  // time, red points, points turned redder
+        for (size_t i = 0; i < onsets.size(); ++i) {
+            const double onset = onsets[i];
+            changes.push_back({onset, 24, 24});
+            changes.push_back({onset + 0.002, 24, 0});
+            if (flickers) {
+                changes.push_back({onset + 0.025, 0, 0});
+                changes.push_back({onset + 0.042, 24, 24});
+                changes.push_back({onset + 0.044, 24, 0});
+            }
+            if (i + 1 == onsets.size() || onsets[i + 1] > onset + 0.15)
+                changes.push_back({onset + 0.1, 0, 0});
+        }
+        std::sort(changes.begin(), changes.end());
+        QByteArray probe;
+        for (const auto &change : changes)
+            probe += QByteArray::number(change[0] - 0.0005, 'f', 6) + ' '
+                     + QByteArray::number(change[0] + 0.0005, 'f', 6) + ' ' + QByteArray::number(change[1])
+                     + ' ' + QByteArray::number(change[2]) + '\n';
         write(path("probe.txt"), probe);
         QByteArray trace;
         for (size_t k = 0; k < frameStarts.size(); ++k) {
@@ -134,6 +156,8 @@ private slots:
         QVERIFY2(screen.hasMatch(), qPrintable(output));
         QCOMPARE(screen.captured(1), median);
         QCOMPARE(screen.captured(2), QString("80"));
+        QVERIFY2(output.contains(QString("red flashes seen: 80, besides %1 coming back").arg(flickers ? 80 : 0)),
+                 qPrintable(output));
         QVERIFY2(output.contains(QString("trace painted minus sound: median %1%2 ms")
                                      .arg(paintLead < 0 ? "" : "+").arg(paintLead, 0, 'f', 1)),
                  qPrintable(output));

@@ -169,13 +169,31 @@ long recordingFrameOf(const std::vector<short> &reference, const std::vector<sho
 }
 
 // Times the whole screen turned redder: somewhere between the poll that saw
-// it and the one before.
+// it and the one before. A flash that vanishes for a paint or two (an effect
+// before it in the pass may stop the pass, and with it the flash's drawing) and
+// comes back is not a new flash.
 std::vector<double> flashOnsets(const char *path)
 {
+    constexpr double flicker = 0.04;  // s without red that still counts as the same flash
     std::vector<double> onsets;
-    for (const auto &change : readColumns(path, 4))
-        if (change[3] >= pointsForFlash)
-            onsets.push_back((change[0] + change[1]) / 2);
+    long comebacks = 0;
+    bool red = false;
+    double redEnded = -1;
+    for (const auto &change : readColumns(path, 4)) {
+        const double at = (change[0] + change[1]) / 2;
+        if (change[3] >= pointsForFlash) {
+            if (!red && redEnded >= 0 && at - redEnded < flicker)
+                ++comebacks;
+            else
+                onsets.push_back(at);
+        }
+        const bool nowRed = change[2] >= pointsForFlash;
+        if (red && !nowRed)
+            redEnded = at;
+        red = nowRed;
+    }
+    std::printf("red flashes seen: %zu, besides %ld coming back after a moment without red\n",
+                onsets.size(), comebacks);
     return onsets;
 }
 
@@ -230,7 +248,7 @@ int main(int argc, char **argv)
         return 1;
     }
     long offset = recStart - start;  // recording frame = song frame + offset
-    std::printf("%zu snares, %zu red flashes seen, %zu trace lines\n", snares.size(), onsets.size(), trace.size());
+    std::printf("%zu snares, %zu trace lines\n", snares.size(), trace.size());
     std::printf("song_s sound_s probe_ms trace_ms\n");
     size_t nextOnset = 0;
     for (size_t i = 0; i < snares.size(); ++i) {
