@@ -15,6 +15,8 @@ recorder_pid=$!
 probe_pid=$!
 started_pids+=("$recorder_pid" "$probe_pid")
 sleep 0.5
+# Other work on the machine delays paints: the figures are read with the load beside them.
+echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 started=$(now)
 # A show that never ends fails here rather than holding the sound server.
 KARNVELDT_TRACE=$out/trace.txt timeout 150 "$show" "${show_options[@]}" 2>"$out/stderr" &
@@ -24,6 +26,7 @@ wait "$show_pid"
 status=$?
 took=$(elapsed "$started")
 sleep 0.5
+echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "cpu time: probe $(ps -o cputime= -p "$probe_pid"), recorder $(ps -o cputime= -p "$recorder_pid")"
 kill "$probe_pid" "$recorder_pid"
 wait "$probe_pid" "$recorder_pid"
