@@ -1,13 +1,17 @@
 // The show's only sound source and its clock: a read-only QIODevice that plays
 // the module one libxmp player frame at a time and publishes that frame's
-// information for the window. It asks the application to quit when the song ends.
-// The audio output may read it on a thread of its own: snapshot() is the safe
-// way for another thread to see the published record.
+// information for the window. It asks the application to quit when the song
+// ends, unless whoever plays it waits for the end to be heard.
+// The audio output may read it on a thread of its own: snapshot() and
+// recordAt() are the safe ways for another thread to see the records.
 #pragma once
+
+#include "framehistory.h"
 
 #include <QIODevice>
 #include <QMutex>
 #include <QString>
+#include <atomic>
 #include <xmp.h>
 
 class XmpDevice : public QIODevice {
@@ -22,6 +26,25 @@ public:
 
     // A consistent copy of frameInfo, whichever thread is reading the device.
     xmp_frame_info snapshot() const;
+    // The record of the player frame whose sound holds song sample `sample`,
+    // from the frames played lately.
+    xmp_frame_info recordAt(qint64 sample, qint64 *startSample = nullptr) const
+    {
+        return history.recordAt(sample, startSample);
+    }
+
+    // Song sample of the next byte a read hands over.
+    qint64 handedSample() const { return handedBytes / bytesPerSample; }
+    // The song's length in samples once its end has been played, else -1.
+    qint64 endSample() const { return songEnd; }
+    // Whether the device itself asks the application to quit when the song
+    // ends (the default), or leaves that to whoever hears the end.
+    void setQuitsAtEnd(bool quits) { quitsAtEnd = quits; }
+    // Plays on without handing anything over until the next read starts at
+    // `sample`; only before the first read. False if the song ends first.
+    bool skipTo(qint64 sample);
+
+    static constexpr int bytesPerSample = 4;  // 16-bit stereo
 
     xmp_context context;
     struct xmp_frame_info frameInfo;
@@ -38,4 +61,9 @@ private:
     QString modulePath;
     bool loaded = false;
     qint64 pendingOffset = 0;  // bytes of the current frame already delivered
+    qint64 playedSamples = 0;  // song sample at which the next frame starts
+    FrameHistory history;
+    std::atomic<qint64> handedBytes{0};
+    std::atomic<qint64> songEnd{-1};
+    std::atomic<bool> quitsAtEnd{true};
 };

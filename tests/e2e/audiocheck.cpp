@@ -6,7 +6,9 @@
 // which the samples no longer line up) is let pass; it must begin with the
 // module's samples and sound for nine tenths of its length.
 //
-// usage: audiocheck [--part] MODULE.xm RECORDING.raw   (s16le, stereo, 44,100 Hz)
+// usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw   (s16le, stereo, 44,100 Hz)
+// --late: the recording joined the song part-way (a sound server that came
+// back): its first sound may lie anywhere in the song.
 #include <xmp.h>
 
 #include <cmath>
@@ -20,6 +22,7 @@
 namespace {
 
 constexpr long bufferFrames = 16384 / 4;  // the show's output buffer, in stereo frames
+constexpr long endFrames = 44100 * 10 / 1000;
 constexpr long gapFrames = 44100 * 5 / 1000;
 
 std::vector<short> renderModule(const char *path)
@@ -103,13 +106,15 @@ long matchInReference(const std::vector<short> &reference, const std::vector<sho
 
 int main(int argc, char **argv)
 {
-    const bool part = argc == 4 && std::string(argv[1]) == "--part";
-    if (argc != 3 + part) {
-        std::fprintf(stderr, "usage: audiocheck [--part] MODULE.xm RECORDING.raw\n");
+    const std::string mode = argc == 4 ? argv[1] : "";
+    const bool part = mode == "--part";
+    const bool late = mode == "--late";
+    if (argc != 3 && !part && !late) {
+        std::fprintf(stderr, "usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw\n");
         return 2;
     }
-    const std::vector<short> reference = renderModule(argv[1 + part]);
-    const std::vector<short> recording = readRaw(argv[2 + part]);
+    const std::vector<short> reference = renderModule(argv[argc - 2]);
+    const std::vector<short> recording = readRaw(argv[argc - 1]);
     const long refStart = firstSound(reference), refEnd = lastSound(reference);
     const long recStart = firstSound(recording), recEnd = lastSound(recording);
     if (recStart < 0) {
@@ -162,15 +167,17 @@ int main(int argc, char **argv)
     }
     const double match = compared ? double(same) / compared : 0;
     const double errorDb = 10 * std::log10((error + 1) / (energy + 1));
-    // The show quits without waiting for the sound still in the output's buffer,
-    // so the end may be short by up to one buffer. A sound server may also drop
+    // The show quits once the server says the end has been heard, which its
+    // interpolated timing may say a little early. A sound server may also drop
     // the first milliseconds of a new stream (it does so for any client).
     const long missingEnd = refEnd - (recEnd - offset);
     std::printf("reference_s=%.3f recorded_s=%.3f missing_start_ms=%.1f missing_end_ms=%.1f "
-                "gaps=%ld gap_ms=%.1f identical=%.4f error_db=%.1f\n",
+                "gaps=%ld gap_ms=%.1f identical=%.4f error_db=%.1f "
+                "first_sound_song_s=%.4f first_sound_recording_s=%.4f\n",
                 refLength / 44100.0, recLength / 44100.0, missingStart * 1000.0 / 44100,
-                missingEnd * 1000.0 / 44100, gaps, gapTotal * 1000.0 / 44100, match, errorDb);
-    const bool whole = std::labs(missingEnd) <= bufferFrames && missingStart <= bufferFrames;
+                missingEnd * 1000.0 / 44100, gaps, gapTotal * 1000.0 / 44100, match, errorDb,
+                start / 44100.0, recStart / 44100.0);
+    const bool whole = std::labs(missingEnd) <= endFrames && (late || missingStart <= bufferFrames);
     const bool ok = part ? gapTotal < recLength / 10 : whole && gaps == 0 && match > 0.99;
     return ok ? 0 : 1;
 }

@@ -1,0 +1,35 @@
+#include "framehistory.h"
+
+#include <cstring>
+
+FrameHistory::FrameHistory(int capacity)
+    : entries(size_t(capacity))
+{
+}
+
+void FrameHistory::add(qint64 startSample, const xmp_frame_info &record)
+{
+    QMutexLocker locker(&lock);
+    entries[next] = Entry{startSample, record};
+    next = (next + 1) % entries.size();
+    count = qMin(count + 1, entries.size());
+}
+
+xmp_frame_info FrameHistory::recordAt(qint64 sample, qint64 *startSample) const
+{
+    QMutexLocker locker(&lock);
+    // Newest first: the frame looked for is almost always among the last few.
+    for (size_t i = 1; i <= count; ++i) {
+        const Entry &entry = entries[(next + entries.size() - i) % entries.size()];
+        if (entry.startSample <= sample || (i == count && sample >= 0)) {
+            if (startSample)
+                *startSample = entry.startSample;
+            return entry.record;
+        }
+    }
+    if (startSample)
+        *startSample = -1;
+    xmp_frame_info nothingYet;
+    std::memset(&nothingYet, 0, sizeof nothingYet);
+    return nothingYet;
+}

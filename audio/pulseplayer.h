@@ -1,0 +1,47 @@
+// The show's sound through the sound server (PulseAudio, or PipeWire's
+// PulseAudio server) and the show's clock: the song sample the server is
+// playing out now. If the server goes away the show carries on in silence at
+// the music's pace from the last sample heard, and the sound comes back when a
+// server does. Ends the show once the song's end has been heard.
+#pragma once
+
+#include "showclock.h"
+#include "silentclock.h"
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QTimer>
+#include <atomic>
+#include <memory>
+
+class PulseStream;
+class XmpDevice;
+
+class PulsePlayer : public ShowClock {
+public:
+    explicit PulsePlayer(XmpDevice &device);
+    ~PulsePlayer() override;
+
+    // Plays from song sample `from`, where the device has been skipped to;
+    // false, with nothing running, when no sound server takes the stream.
+    // Call on the GUI thread, which the player's timers then run on.
+    bool start(qint64 from);
+    qint64 heardSample() override;
+
+private:
+    void watch();
+    void hearUntilTheEnd();
+    void loseServer();
+    void tryServer();
+    void resume();
+    void finish();
+
+    XmpDevice &device;
+    SilentClock silence;
+    QMutex streamLock;  // heardSample may come from another thread than watch
+    std::unique_ptr<PulseStream> stream;
+    QTimer watcher;
+    QElapsedTimer sinceAttempt;
+    QElapsedTimer sinceAllWritten;
+    std::atomic<qint64> lastHeard{0};
+};

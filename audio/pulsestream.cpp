@@ -1,0 +1,187 @@
+#include "pulsestream.h"
+
+#include "xmpdevice.h"
+
+namespace {
+
+constexpr int sampleRate = 44100;
+
+// Locks the mainloop for the scope: everything libpulse owns is touched under it.
+struct MainloopLock {
+    explicit MainloopLock(pa_threaded_mainloop *mainloop) : mainloop(mainloop)
+    {
+        pa_threaded_mainloop_lock(mainloop);
+    }
+    ~MainloopLock() { pa_threaded_mainloop_unlock(mainloop); }
+    pa_threaded_mainloop *mainloop;
+};
+
+} // namespace
+
+PulseStream::PulseStream(XmpDevice &device)
+    : device(device), mainloop(pa_threaded_mainloop_new())
+{
+    pa_threaded_mainloop_set_name(mainloop, "audio");
+}
+
+PulseStream::~PulseStream()
+{
+    {
+        MainloopLock lock(mainloop);
+        if (stream) {
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_disconnect(stream);
+        }
+        if (context) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
+            pa_context_disconnect(context);
+        }
+    }
+    pa_threaded_mainloop_stop(mainloop);
+    if (stream)
+        pa_stream_unref(stream);
+    if (context)
+        pa_context_unref(context);
+    pa_threaded_mainloop_free(mainloop);
+}
+
+void PulseStream::connect(int timeoutMs)
+{
+    context = pa_context_new(pa_threaded_mainloop_get_api(mainloop), "karnveldt");
+    pa_context_set_state_callback(context, contextChanged, this);
+    // The deadline is armed before the thread runs, so nothing races it.
+    pa_context_rttime_new(context, pa_rtclock_now() + pa_usec_t(timeoutMs) * PA_USEC_PER_MSEC,
+                          timedOut, this);
+    // No autospawn: a server that is not there is a fact for the show to live with.
+    if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        current = State::Failed;
+    pa_threaded_mainloop_start(mainloop);
+}
+
+void PulseStream::play(qint64 from)
+{
+    MainloopLock lock(mainloop);
+    if (current != State::Connected)
+        return;
+    firstSample = from;
+    const pa_sample_spec format{PA_SAMPLE_S16NE, sampleRate, 2};
+    stream = pa_stream_new(context, "music", &format, nullptr);
+    if (!stream) {
+        enter(State::Failed);
+        return;
+    }
+    pa_stream_set_state_callback(stream, streamChanged, this);
+    pa_stream_set_write_callback(stream, writable, this);
+    // A 16 KiB buffer, refilled a quarter at a time; playback starts once it
+    // is full. The server's timing is interpolated between its updates, so
+    // asking for the position every paint costs no round trip.
+    pa_buffer_attr buffer;
+    buffer.maxlength = uint32_t(-1);
+    buffer.tlength = 16384;
+    buffer.prebuf = uint32_t(-1);
+    buffer.minreq = 4096;
+    buffer.fragsize = uint32_t(-1);
+    const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
+                                         | PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC);
+    current = State::Starting;
+    if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
+        enter(State::Failed);
+}
+
+PulseStream::State PulseStream::settle()
+{
+    MainloopLock lock(mainloop);
+    while (current == State::Connecting || current == State::Starting)
+        pa_threaded_mainloop_wait(mainloop);
+    return current;
+}
+
+qint64 PulseStream::heardSample()
+{
+    MainloopLock lock(mainloop);
+    // A stream that has failed no longer says: it stays where it was last heard.
+    // While a sink is slow to start, interpolation runs on as if it played;
+    // nothing can be heard that was not written, and a later timing update
+    // corrects the rest (the stream need not run monotonically for that).
+    pa_usec_t played = 0;
+    if (stream && pa_stream_get_time(stream, &played) == 0)
+        playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
+    return firstSample + playedSamples;
+}
+
+void PulseStream::enter(State state)
+{
+    if (current == State::Failed)
+        return;
+    current = state;
+    pa_threaded_mainloop_signal(mainloop, 0);
+}
+
+void PulseStream::contextChanged(pa_context *context, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    switch (pa_context_get_state(context)) {
+    case PA_CONTEXT_READY:
+        player->enter(State::Connected);
+        break;
+    case PA_CONTEXT_FAILED:
+    case PA_CONTEXT_TERMINATED:
+        player->enter(State::Failed);
+        break;
+    default:
+        break;
+    }
+}
+
+void PulseStream::streamChanged(pa_stream *stream, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    switch (pa_stream_get_state(stream)) {
+    case PA_STREAM_READY:
+        player->enter(State::Playing);
+        break;
+    case PA_STREAM_FAILED:
+    case PA_STREAM_TERMINATED:
+        player->enter(State::Failed);
+        break;
+    default:
+        break;
+    }
+}
+
+void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    if (player->current != State::Playing)
+        player->enter(State::Failed);
+}
+
+void PulseStream::writable(pa_stream *, size_t bytes, void *self)
+{
+    static_cast<PulseStream *>(self)->write(bytes);
+}
+
+// Hands the server the module's bytes exactly as the device gives them. Once
+// the device has no more, playback is started even if the buffer never filled,
+// so that a short last stretch is heard too.
+void PulseStream::write(size_t bytes)
+{
+    if (ended)
+        return;
+    void *data = nullptr;
+    if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data)
+        return;
+    const qint64 got = qMax<qint64>(device.read(static_cast<char *>(data), qint64(bytes)), 0);
+    if (got > 0) {
+        pa_stream_write(stream, data, size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
+        writtenSamples += got / XmpDevice::bytesPerSample;
+    }
+    else
+        pa_stream_cancel_write(stream);
+    if (size_t(got) < bytes) {
+        ended = true;
+        if (pa_operation *trigger = pa_stream_trigger(stream, nullptr, nullptr))
+            pa_operation_unref(trigger);
+    }
+}

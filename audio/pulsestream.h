@@ -1,0 +1,56 @@
+// One connection to the sound server and the stream that plays the module
+// through it, on libpulse's own thread: the audio thread. It says which song
+// sample the server is playing out now, by the server's own timing, and
+// whether the connection still stands; what the show does about a lost server
+// is not its business.
+#pragma once
+
+#include <QtGlobal>
+#include <atomic>
+#include <pulse/pulseaudio.h>
+
+class XmpDevice;
+
+class PulseStream {
+public:
+    enum class State { Connecting, Connected, Starting, Playing, Failed };
+
+    explicit PulseStream(XmpDevice &device);
+    ~PulseStream();
+    PulseStream(const PulseStream &) = delete;
+    PulseStream &operator=(const PulseStream &) = delete;
+
+    // Starts connecting to the default server without waiting. The connection
+    // counts as failed unless the stream plays within `timeoutMs`.
+    void connect(int timeoutMs);
+    // Plays the device from its next byte, which is song sample `from`; only
+    // once Connected. The device is read on the audio thread from then on.
+    void play(qint64 from);
+    // Blocks while the state is Connecting or Starting.
+    State settle();
+    State state() const { return current; }
+
+    // The song sample leaving the server now: `from` until the stream has
+    // played anything, then `from` plus what the server says it has played.
+    qint64 heardSample();
+    // The song's end has been handed to the server.
+    bool allWritten() const { return ended; }
+
+private:
+    static void contextChanged(pa_context *context, void *self);
+    static void streamChanged(pa_stream *stream, void *self);
+    static void writable(pa_stream *stream, size_t bytes, void *self);
+    static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
+    void enter(State state);
+    void write(size_t bytes);
+
+    XmpDevice &device;
+    pa_threaded_mainloop *mainloop;
+    pa_context *context = nullptr;
+    pa_stream *stream = nullptr;
+    qint64 firstSample = 0;
+    qint64 playedSamples = 0;  // by the server's last word
+    qint64 writtenSamples = 0;
+    std::atomic<State> current{State::Connecting};
+    std::atomic<bool> ended{false};
+};
