@@ -71,8 +71,7 @@ wayland_screenshot() {
 }
 
 # The sound server's only sink is a null sink named "show", the default, whose
-# monitor start_recording records. $sound_server is the process that serves
-# the show's stream, for a test that takes the server away mid-song.
+# monitor start_recording records.
 sink_ready() {
     wait_for 10 pactl info || return 1
     pactl list short sinks | grep -q -w show || pactl load-module module-null-sink sink_name=show rate=44100 channels=2 >/dev/null
@@ -85,8 +84,7 @@ start_pulse() {
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
         --load="module-native-protocol-unix" --load="module-null-sink sink_name=show" \
         >"$runtime/pulse.log" 2>&1 &
-    sound_server=$!
-    started_pids+=($sound_server)
+    started_pids+=($!)
     sink_ready || give_up PulseAudio "$runtime/pulse.log"
 }
 
@@ -111,7 +109,6 @@ start_pipewire() {
     wireplumber >"$runtime/wireplumber.log" 2>&1 &
     started_pids+=($!)
     pipewire-pulse >"$runtime/pipewire-pulse.log" 2>&1 &
-    sound_server=$!
-    started_pids+=($sound_server)
+    started_pids+=($!)
     sink_ready || give_up pipewire-pulse "$runtime/pipewire-pulse.log"
 }
