@@ -139,7 +139,8 @@ void PulsePlayer::resume()
         silence.stop();
         stream->play(from);
     }
-    std::fprintf(stderr, "karnveldt: the sound server is back, sound is on\n");
+    std::fprintf(stderr, "karnveldt: the sound server is back, sound is on from %.3f s\n",
+                 double(from) / 44100);
 }
 
 void PulsePlayer::finish()

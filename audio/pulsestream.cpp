@@ -2,6 +2,11 @@
 
 #include "xmpdevice.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int sampleRate = 44100;
@@ -15,6 +20,17 @@ struct MainloopLock {
     ~MainloopLock() { pa_threaded_mainloop_unlock(mainloop); }
     pa_threaded_mainloop *mainloop;
 };
+
+// Busy cores must not starve the sound: the audio thread asks for a modest
+// real-time priority, as sound servers do for theirs, or else a better nice
+// value. Without the right to either it stays as it is.
+void raiseThisThread()
+{
+    sched_param realtime{};
+    realtime.sched_priority = 4;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) != 0)
+        setpriority(PRIO_PROCESS, id_t(gettid()), -11);
+}
 
 } // namespace
 
@@ -83,7 +99,7 @@ void PulseStream::play(qint64 from)
     buffer.minreq = 4096;
     buffer.fragsize = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
-                                         | PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC);
+                                         | PA_STREAM_NOT_MONOTONIC);
     current = State::Starting;
     if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
         enter(State::Failed);
@@ -169,6 +185,10 @@ void PulseStream::write(size_t bytes)
 {
     if (ended)
         return;
+    if (!raised) {
+        raiseThisThread();
+        raised = true;
+    }
     void *data = nullptr;
     if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data)
         return;

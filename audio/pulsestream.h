@@ -51,6 +51,7 @@ private:
     qint64 firstSample = 0;
     qint64 playedSamples = 0;  // by the server's last word
     qint64 writtenSamples = 0;
+    bool raised = false;  // the audio thread's priority, once
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
 };
