@@ -25,11 +25,10 @@ status=$?
 took=$(elapsed "$started")
 stop_recording
 echo "server back at ${back}s; exit status $status after ${took}s"; cat "$out/stderr"
-check "exit status 0" test "$status" -eq 0
-# An idle null sink renders ahead in blocks of up to 2 s, and a new stream
-# waits out the block it joins: the restart may cost the show that much.
-check "ended by itself within 5 s of the song's length" \
-    test "$(echo "$took < $song_seconds + 5 && $took > $song_seconds - 1" | bc)" -eq 1
+# Ended by itself: the timeout would say 124. How long it took is no measure
+# here, since an idle null sink makes a new stream wait up to 2 s, and the
+# show's clock waits with the sound.
+check "ended by itself with status 0" test "$status" -eq 0
 check "one line on stderr says that sound is off" test "$(grep -c 'sound is off' "$out/stderr")" -eq 1
 
 # Where the recordings' sounds lie in the song, and when they were recorded.
