@@ -75,12 +75,11 @@ void PulseStream::connect(int timeoutMs)
     pa_threaded_mainloop_start(mainloop);
 }
 
-void PulseStream::play(qint64 from)
+void PulseStream::openStream()
 {
     MainloopLock lock(mainloop);
     if (current != State::Connected)
         return;
-    firstSample = from;
     const pa_sample_spec format{PA_SAMPLE_S16NE, sampleRate, 2};
     stream = pa_stream_new(context, "music", &format, nullptr);
     if (!stream) {
@@ -103,6 +102,19 @@ void PulseStream::play(qint64 from)
     current = State::Starting;
     if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
         enter(State::Failed);
+}
+
+void PulseStream::release()
+{
+    MainloopLock lock(mainloop);
+    if (current != State::Ready)
+        return;
+    firstSample = device.handedSample();
+    current = State::Playing;
+    // The server asked for data while the stream was held: answer that now.
+    const size_t writable = pa_stream_writable_size(stream);
+    if (writable != size_t(-1) && writable > 0)
+        write(writable);
 }
 
 PulseStream::State PulseStream::settle()
@@ -155,7 +167,7 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
     auto *player = static_cast<PulseStream *>(self);
     switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
-        player->enter(State::Playing);
+        player->enter(State::Ready);
         break;
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
@@ -169,7 +181,7 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
 void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
 {
     auto *player = static_cast<PulseStream *>(self);
-    if (player->current != State::Playing)
+    if (player->current != State::Ready && player->current != State::Playing)
         player->enter(State::Failed);
 }
 
@@ -183,7 +195,7 @@ void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 // so that a short last stretch is heard too.
 void PulseStream::write(size_t bytes)
 {
-    if (ended)
+    if (ended || current != State::Playing)
         return;
     if (!raised) {
         raiseThisThread();
