@@ -1,40 +1,130 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
+#include "audioplayer.h"
+#include "painttrace.h"
 #include "pulseplayer.h"
 #include "showfonts.h"
+#include "showoptions.h"
 #include "silentclock.h"
 #include "window.h"
 #include "xmpdevice.h"
 
 #include <QCursor>
 #include <QGuiApplication>
+#include <QScreen>
 #include <cstdio>
+
+namespace {
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "karnveldt: %s\nTry 'karnveldt --help' for the options.\n", qPrintable(message));
+    return 2;
+}
+
+// By number from 0 or by name; the primary screen when none is asked for.
+QScreen *pickScreen(const QString &wanted)
+{
+    if (wanted.isEmpty())
+        return QGuiApplication::primaryScreen();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    bool isNumber = false;
+    const int index = wanted.toInt(&isNumber);
+    if (isNumber)
+        return index >= 0 && index < screens.size() ? screens[index] : nullptr;
+    for (QScreen *screen : screens)
+        if (screen->name() == wanted)
+            return screen;
+    return nullptr;
+}
+
+QString screenNames()
+{
+    QStringList names;
+    for (QScreen *screen : QGuiApplication::screens())
+        names << QStringLiteral("%1 (%2)").arg(names.size()).arg(screen->name());
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    ShowOptions options;
+    QString message;
+    switch (parseShowOptions(arguments, &options, &message)) {
+    case OptionsOutcome::Done:
+        std::fputs(qPrintable(message), stdout);
+        return 0;
+    case OptionsOutcome::UsageError:
+        return usageError(message);
+    case OptionsOutcome::Run:
+        break;
+    }
+
+    // A paint is asked for when a step falls due: it should come then, not
+    // after Qt's default wait of 5 ms (which the literal timing keeps).
+    if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
+        qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
     QGuiApplication application(argc, argv);
+    QScreen *screen = pickScreen(options.screen);
+    if (!screen)
+        return usageError(QStringLiteral("there is no screen %1; the screens are %2").arg(options.screen, screenNames()));
     QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
     registerShowFonts();
 
-    XmpDevice device;
-    // Unbuffered: what the output reads is what it gets, so the frame record
-    // the window sees is never ahead of the sound by more than the output holds.
-    if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        std::fprintf(stderr, "karnveldt: cannot load the music: %s\n",
-                     qPrintable(device.errorString()));
+    PaintTrace trace;
+    const QString tracePath = qEnvironmentVariable("KARNVELDT_TRACE");
+    if (!tracePath.isEmpty() && !trace.open(tracePath, &message)) {
+        std::fprintf(stderr, "karnveldt: cannot write the trace %s: %s\n", qPrintable(tracePath), qPrintable(message));
         return 1;
     }
 
-    PulsePlayer player(device);
-    // Without a working output the show still runs, in silence, at the music's pace.
-    SilentClock silentClock(device);
-    if (!player.start(0)) {
-        std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
-        silentClock.start(0);
+    XmpDevice device;
+    // Unbuffered: what the output reads is what it gets, so the device knows
+    // exactly which of its bytes have been handed over.
+    if (!device.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        std::fprintf(stderr, "karnveldt: cannot load the music: %s\n", qPrintable(device.errorString()));
+        return 1;
     }
 
-    Window window(&device);
-    window.resize(1920, 1080);
-    window.showFullScreen();
+    Window window(&device, nullptr, options.rate);
+    window.setScreen(screen);
+    window.setTrace(&trace);
+    const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
+                            * screen->devicePixelRatio();
+    const bool started = options.literal ? device.skipTo(options.startSample)
+                                         : window.startAt(options.startSample, frameSize);
+    if (!started)
+        return usageError(QStringLiteral("--start is past the end of the song"));
+
+    // The sound, and the clock the pictures follow: the sound server's, or
+    // without one a clock of our own at the music's pace. The literal timing
+    // hands the music to Qt's audio output and paints what was handed over.
+    SilentClock silentClock(device);
+    PulsePlayer pulsePlayer(device);
+    AudioPlayer qtPlayer(device);
+    const bool sound = !options.mute && (options.literal ? qtPlayer.start() : pulsePlayer.start(options.startSample));
+    if (!sound) {
+        if (!options.mute)
+            std::fprintf(stderr, "karnveldt: no usable audio output, sound is off\n");
+        device.setQuitsAtEnd(false);
+        silentClock.start(options.startSample);
+    }
+    if (!options.literal)
+        window.setClock(sound ? static_cast<ShowClock *>(&pulsePlayer) : &silentClock);
+
+    if (options.windowed) {
+        window.resize(options.windowSize);
+        window.show();
+    } else {
+        window.resize(1920, 1080);
+        // Without a window manager nobody else makes the window cover the screen.
+        window.setGeometry(screen->geometry());
+        window.showFullScreen();
+    }
     return application.exec();
 }

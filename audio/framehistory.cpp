@@ -15,15 +15,20 @@ void FrameHistory::add(qint64 startSample, const xmp_frame_info &record)
     count = qMin(count + 1, entries.size());
 }
 
-xmp_frame_info FrameHistory::recordAt(qint64 sample) const
+xmp_frame_info FrameHistory::recordAt(qint64 sample, qint64 *startSample) const
 {
     QMutexLocker locker(&lock);
     // Newest first: the frame looked for is almost always among the last few.
     for (size_t i = 1; i <= count; ++i) {
         const Entry &entry = entries[(next + entries.size() - i) % entries.size()];
-        if (entry.startSample <= sample || (i == count && sample >= 0))
+        if (entry.startSample <= sample || (i == count && sample >= 0)) {
+            if (startSample)
+                *startSample = entry.startSample;
             return entry.record;
+        }
     }
+    if (startSample)
+        *startSample = -1;
     xmp_frame_info nothingYet;
     std::memset(&nothingYet, 0, sizeof nothingYet);
     return nothingYet;

@@ -15,8 +15,9 @@ public:
     void add(qint64 startSample, const xmp_frame_info &record);
     // The record of the newest frame starting at or before `sample`; the zeroed
     // record before the song's start or before any frame was played. Older
-    // than the history: its oldest frame.
-    xmp_frame_info recordAt(qint64 sample) const;
+    // than the history: its oldest frame. *startSample (if asked for) gets
+    // the frame's first sample, or -1 for the zeroed record.
+    xmp_frame_info recordAt(qint64 sample, qint64 *startSample = nullptr) const;
 
 private:
     struct Entry {

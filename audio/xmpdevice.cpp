@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <cstring>
+#include <memory>
 
 XmpDevice::XmpDevice(const QString &modulePath)
     : QIODevice(), context(xmp_create_context()), modulePath(modulePath)
@@ -16,7 +17,6 @@ XmpDevice::~XmpDevice() = default;
 
 bool XmpDevice::open(QIODevice::OpenMode mode)
 {
-    setOpenMode(mode);
     QFile file(modulePath);
     if (!file.open(QIODevice::ReadOnly)) {
         setErrorString(QStringLiteral("cannot open %1: %2").arg(modulePath, file.errorString()));
@@ -24,17 +24,20 @@ bool XmpDevice::open(QIODevice::OpenMode mode)
     }
     const QByteArray bytes = file.readAll();
     // libxmp keeps pointers into the image, so it must outlive the player.
-    char *image = new char[bytes.size()];
-    std::memcpy(image, bytes.constData(), bytes.size());
-    if (xmp_load_module_from_memory(context, image, bytes.size()) != 0) {
+    std::unique_ptr<char[]> image(new char[bytes.size()]);
+    std::memcpy(image.get(), bytes.constData(), bytes.size());
+    if (xmp_load_module_from_memory(context, image.get(), bytes.size()) != 0) {
         setErrorString(QStringLiteral("%1 is not a module libxmp can load").arg(modulePath));
         return false;
     }
     if (xmp_start_player(context, 44100, 0) != 0) {
+        xmp_release_module(context);
         setErrorString(QStringLiteral("libxmp cannot start the player for %1").arg(modulePath));
         return false;
     }
+    image.release();
     loaded = true;
+    setOpenMode(mode);
     return true;
 }
 
@@ -64,8 +67,9 @@ bool XmpDevice::playFrame()
         QMutexLocker lock(&published);
         xmp_get_frame_info(context, &frameInfo);
     }
-    if (frameInfo.loop_count > 0) {
-        // The frame in which the song wrapped is never delivered. The quit is
+    if (frameInfo.loop_count > 0 || frameInfo.buffer_size <= 0) {
+        // The frame in which the song wrapped is never delivered, and a frame
+        // without sound ends it too rather than be waited out. The quit is
         // queued so that it is safe from the audio thread too.
         pendingOffset = frameInfo.buffer_size;
         songEnd = playedSamples;

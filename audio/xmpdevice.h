@@ -28,7 +28,10 @@ public:
     xmp_frame_info snapshot() const;
     // The record of the player frame whose sound holds song sample `sample`,
     // from the frames played lately.
-    xmp_frame_info recordAt(qint64 sample) const { return history.recordAt(sample); }
+    xmp_frame_info recordAt(qint64 sample, qint64 *startSample = nullptr) const
+    {
+        return history.recordAt(sample, startSample);
+    }
 
     // Song sample of the next byte a read hands over.
     qint64 handedSample() const { return handedBytes / bytesPerSample; }

@@ -20,9 +20,6 @@
 
 namespace {
 
-constexpr int sampleRate = 44100;
-constexpr int samplesPerPlayerFrame = 648;  // one tick at the module's 170 BPM
-
 struct Player : XmpDevice {
     using XmpDevice::readData;
 };
@@ -56,7 +53,7 @@ std::vector<xmp_frame_info> playWholeSong()
     std::vector<xmp_frame_info> song;
     if (!player.open(QIODevice::ReadOnly))
         return song;
-    char sound[4 * samplesPerPlayerFrame];
+    char sound[4 * songSamplesPerPlayerFrame];
     // Each read of one player frame's bytes plays exactly that frame; the
     // device delivers nothing once the song has wrapped.
     while (player.readData(sound, sizeof sound) == qint64(sizeof sound))
@@ -64,20 +61,16 @@ std::vector<xmp_frame_info> playWholeSong()
     return song;
 }
 
-size_t playerFrameForPaint(size_t paint, int rate)
+const xmp_frame_info &recordForStep(const std::vector<xmp_frame_info> &song, qint64 step, int rate)
 {
-    return paint * sampleRate / (size_t(rate) * samplesPerPlayerFrame);
+    static const xmp_frame_info zeroed{};
+    const qint64 frame = playerFrameForStep(step, rate, songSamplesPerPlayerFrame);
+    return frame < 0 ? zeroed : song[size_t(frame)];
 }
 
-size_t paintsInSong(size_t playerFrames, int rate)
+size_t stepsInSong(const std::vector<xmp_frame_info> &song, int rate)
 {
-    // The first paint past the song's last player frame is the first not counted.
-    size_t paints = playerFrames * samplesPerPlayerFrame * size_t(rate) / sampleRate;
-    while (paints > 0 && playerFrameForPaint(paints - 1, rate) >= playerFrames)
-        --paints;
-    while (playerFrameForPaint(paints, rate) < playerFrames)
-        ++paints;
-    return paints;
+    return size_t(stepsInSong(qint64(song.size()), rate, songSamplesPerPlayerFrame));
 }
 
 xmp_frame_info silentRecord()

@@ -6,6 +6,7 @@
 
 #include "cuestep.h"
 #include "scene.h"
+#include "steptiming.h"
 
 #include <memory>
 #include <vector>
@@ -15,11 +16,14 @@
 // Needs a Q(Gui)Application, as the module device does.
 std::vector<xmp_frame_info> playWholeSong();
 
-// Painted frame `paint` at `rate` paints per second of song time sees the
-// newest player frame i whose sound starts at or before paint / rate.
-size_t playerFrameForPaint(size_t paint, int rate);
-// Painted frames that fall inside a song of `playerFrames` player frames.
-size_t paintsInSong(size_t playerFrames, int rate);
+// The module's player frames all have this many samples.
+constexpr int songSamplesPerPlayerFrame = 648;  // one tick at the module's 170 BPM
+
+// The record step `step` sees at `rate` steps per second; the first step sees
+// the device's zeroed record.
+const xmp_frame_info &recordForStep(const std::vector<xmp_frame_info> &song, qint64 step, int rate);
+// Steps that fall inside the song at `rate` steps per second.
+size_t stepsInSong(const std::vector<xmp_frame_info> &song, int rate);
 
 // A record in which no watched channel has a voice or an instrument: once the
 // watchers have seen it, it cues nothing.
@@ -80,9 +84,9 @@ void walkSong(const std::vector<xmp_frame_info> &song, int rate, Visit visit)
 {
     bloodSpawned = false;  // a fresh show
     Scene scene;
-    const size_t paints = paintsInSong(song.size(), rate);
+    const size_t paints = stepsInSong(song, rate);
     for (size_t paint = 0; paint < paints; ++paint) {
-        const xmp_frame_info &record = song[playerFrameForPaint(paint, rate)];
+        const xmp_frame_info &record = recordForStep(song, qint64(paint), rate);
         const FrameState before(scene, record);
         const FrameCensus census = paintAndCount(scene, record);
         visit(paint, before, census);

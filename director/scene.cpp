@@ -6,12 +6,21 @@
 #include <QImage>
 #include <QPainter>
 
-void Scene::renderFrame(QImage &image, const xmp_frame_info &info)
+bool Scene::renderFrame(QImage &image, const xmp_frame_info &info)
 {
     canvas.begin(image.size(), qRgb(50, 45, 40));
     runCueStep(info, watchers, effects);
     const int distortion = runEffectPass(canvas, effects);
-    canvas.present(image, distortion);
+    return canvas.present(image, distortion);
+}
+
+void Scene::advance(const xmp_frame_info &info, QSize size)
+{
+    blank.setSize(size);
+    QPainter painter(&blank);
+    painter.setRenderHint(QPainter::Antialiasing);
+    runCueStep(info, watchers, effects);
+    runEffectPass(painter, effects);
 }
 
 void Scene::renderFrameReference(QImage &image, const xmp_frame_info &info)

@@ -3,9 +3,10 @@
 // Knows nothing of windows or audio, so a headless renderer can drive it.
 #pragma once
 
+#include "blankcanvas.h"
 #include "channelwatcher.h"
-#include "effectpass.h"
 #include "effectset.h"
+#include "framecanvas.h"
 
 #include <xmp.h>
 
@@ -16,16 +17,23 @@ public:
     // Background, cues, effects and distortion for one frame, drawn on image:
     // the window's RGB32 surface, or an RGB888 image as the capture writes.
     // The picture is exactly renderFrameReference's, made with fewer passes
-    // over the frame's bytes.
-    void renderFrame(QImage &image, const xmp_frame_info &info);
+    // over the frame's bytes. False when the frame could not be allocated or
+    // image is null: the effects have still taken their step, image is untouched.
+    bool renderFrame(QImage &image, const xmp_frame_info &info);
 
     // The straightforward frame, painted on an RGB888 image with one painter
     // from start to end: what renderFrame must reproduce, pixel for pixel.
     void renderFrameReference(QImage &image, const xmp_frame_info &info);
+
+    // A step whose picture is not shown: the cue step and the effect pass of
+    // renderFrame on a frame of the given size, with nothing painted. The
+    // effects come out of it as from renderFrame.
+    void advance(const xmp_frame_info &info, QSize size);
 
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
 
 private:
     FrameCanvas canvas;  // kept, so that its buffer is not made anew every frame
+    BlankCanvas blank;
 };

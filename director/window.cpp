@@ -1,14 +1,23 @@
 #include "window.h"
 
+#include "painttrace.h"
+#include "showclock.h"
+#include "stepschedule.h"
 #include "xmpdevice.h"
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <cmath>
+#include <cstring>
 
-Window::Window(XmpDevice *device)
-    : QRasterWindow(), device(device)
+Window::Window(XmpDevice *device, ShowClock *clock, int rate)
+    : QRasterWindow(), device(device), clock(clock), rate(rate)
 {
+    displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    nextStep.setSingleShot(true);
+    nextStep.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&nextStep, &QTimer::timeout, [this] { askForNextPaint(); });
 }
 
 void Window::keyPressEvent(QKeyEvent *event)
@@ -17,9 +26,103 @@ void Window::keyPressEvent(QKeyEvent *event)
         QCoreApplication::quit();
 }
 
+bool Window::startAt(qint64 start, QSize frameSize)
+{
+    for (qint64 step = 0; stepSample(step, rate) < start; ++step) {
+        if (!device->skipTo(stepSample(step, rate)))
+            return false;
+        scene.advance(recordForStep(step), frameSize);
+        lastStep = step;
+    }
+    return device->skipTo(start);
+}
+
+void Window::paintEvent(QPaintEvent *)
+{
+    if (clock)
+        paintDueSteps();
+    else
+        paintLiteralStep();
+}
+
+void Window::paintDueSteps()
+{
+    const qint64 heard = clock->heardSample();
+    const StepRange steps = stepsToRun(lastStep, heard, rate);
+    if (!steps.isEmpty()) {
+        for (qint64 step = steps.first; step < steps.last; ++step)
+            scene.advance(recordForStep(step), frameSize());
+        qint64 recordSample = -1;
+        paintFrame(recordForStep(steps.last, &recordSample));
+        lastStep = steps.last;
+        if (trace)
+            trace->write(recordSample, heard, lastStep);
+    }
+    askForNextPaint();
+}
+
+void Window::paintLiteralStep()
+{
+    qint64 recordSample = -1;
+    paintFrame(device->recordAt(device->handedSample() - 1, &recordSample));
+    ++lastStep;
+    if (trace)
+        trace->write(recordSample, device->handedSample(), lastStep);
+    update();
+}
+
+// A paint as soon as the next step is due by the clock, and none before: it
+// would have nothing new to show. Where the display paces the paints (Wayland
+// answers each with a frame callback), waiting for the step first would miss
+// the display's next frame, so a paint is asked for at once.
+void Window::askForNextPaint()
+{
+    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample();
+    if (samplesToGo <= 0 || displayPacesPaints) {
+        update();
+        return;
+    }
+    const int milliseconds = int(std::ceil(samplesToGo * 1000.0 / 44100));
+    nextStep.start(qMax(1, milliseconds));
+}
+
+// Step 0 comes before any sound, with the device's zeroed record, as in the capture.
+xmp_frame_info Window::recordForStep(qint64 step, qint64 *startSample) const
+{
+    if (step > 0)
+        return device->recordAt(stepSample(step, rate), startSample);
+    xmp_frame_info nothingYet;
+    std::memset(&nothingYet, 0, sizeof nothingYet);
+    if (startSample)
+        *startSample = -1;
+    return nothingYet;
+}
+
+// Device pixels: at a device pixel ratio other than 1 the effects are laid out
+// for the real pixel size, not a scaled-up smaller frame.
+QSize Window::frameSize() const
+{
+    return size() * devicePixelRatio();
+}
+
+void Window::paintFrame(const xmp_frame_info &record)
+{
+    const QSize size = frameSize();
+    if (QImage *surface = surfaceToDrawOn(size)) {
+        scene.renderFrame(*surface, record);
+        return;
+    }
+    if (frame.size() != size) {
+        frame = QImage(size, QImage::Format_RGB32);
+        frame.setDevicePixelRatio(devicePixelRatio());
+    }
+    scene.renderFrame(frame, record);
+    QPainter(this).drawImage(QPoint(0, 0), frame);
+}
+
 // The backing store's own image, when the frame can be written straight into
-// it: 32 bits a pixel, one image pixel to one window pixel.
-QImage *Window::surfaceToDrawOn()
+// it: 32 bits a pixel, of the frame's size in device pixels.
+QImage *Window::surfaceToDrawOn(QSize size)
 {
     QPoint offset;
     QPaintDevice *target = redirected(&offset);
@@ -28,21 +131,7 @@ QImage *Window::surfaceToDrawOn()
     QImage *surface = static_cast<QImage *>(target);
     const bool rgb32 = surface->format() == QImage::Format_RGB32
                        || surface->format() == QImage::Format_ARGB32_Premultiplied;
-    if (!rgb32 || surface->size() != size() || surface->devicePixelRatio() != 1.0)
+    if (!rgb32 || surface->size() != size)
         return nullptr;
     return surface;
-}
-
-void Window::paintEvent(QPaintEvent *)
-{
-    const xmp_frame_info snapshot = device->snapshot();
-    if (QImage *surface = surfaceToDrawOn()) {
-        scene.renderFrame(*surface, snapshot);
-    } else {
-        if (frame.size() != size())
-            frame = QImage(size(), QImage::Format_RGB32);
-        scene.renderFrame(frame, snapshot);
-        QPainter(this).drawImage(QPoint(0, 0), frame);
-    }
-    update();
 }

@@ -1,26 +1,53 @@
-// The show's one window: repaints continuously, one whole frame per paint,
-// driven by the music's most recent frame record. Escape quits.
+// The show's one window. A paint runs every step of the show that has come due
+// by the show clock, each with the music heard at its moment, and shows the
+// last; the next paint is asked for when the next step falls due. With the
+// literal timing (no clock) every paint is one step, with the record of the
+// frame handed to the output last, and asks for the next paint at once.
+// Escape quits.
 #pragma once
 
 #include "scene.h"
 
 #include <QImage>
 #include <QRasterWindow>
+#include <QTimer>
 
+class PaintTrace;
+class ShowClock;
 class XmpDevice;
 
 class Window : public QRasterWindow {
 public:
-    explicit Window(XmpDevice *device);
+    // clock null: the literal timing.
+    Window(XmpDevice *device, ShowClock *clock, int rate);
+
+    void setClock(ShowClock *clock) { this->clock = clock; }
+    void setTrace(PaintTrace *trace) { this->trace = trace; }
+    // Runs the steps before song sample `start` without pictures, at the
+    // given frame size, with the device playing the music up to there unheard.
+    // False if the song ends first.
+    bool startAt(qint64 start, QSize frameSize);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QImage *surfaceToDrawOn();
+    void paintDueSteps();
+    void paintLiteralStep();
+    void paintFrame(const xmp_frame_info &record);
+    void askForNextPaint();
+    xmp_frame_info recordForStep(qint64 step, qint64 *startSample = nullptr) const;
+    QSize frameSize() const;
+    QImage *surfaceToDrawOn(QSize size);
 
     Scene scene;
     XmpDevice *device;
+    ShowClock *clock;
+    int rate;
+    qint64 lastStep = -1;  // the step shown last
+    PaintTrace *trace = nullptr;
+    QTimer nextStep;
+    bool displayPacesPaints = false;
     QImage frame;  // only where the backing store cannot be drawn on directly
 };

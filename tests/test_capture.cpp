@@ -372,6 +372,56 @@ private slots:
         QVERIFY2(!QFileInfo::exists(out), qPrintable(out + " was left behind"));
     }
 
+    // Frames too large for the memory the tool may use: refused before any is
+    // made, saying what fits, and DIR keeps what it held.
+    void sizeBeyondMemoryIsRefused()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("AddressSanitizer's shadow memory does not fit under an address-space limit");
+#endif
+        const QString out = path("huge");
+        QDir().mkpath(out);
+        QFile earlier(QDir(out).filePath("audio.wav"));
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+        earlier.close();
+        QProcess process;
+        process.setProcessEnvironment(headless());
+        // 1.5 GB of address space: the show itself needs a few hundred MB, a 16384x16384 frame 805 MB.
+        process.start("sh", {"-c", "ulimit -v 1500000 && exec \"$0\" \"$@\"", tool, "--size", "16384x16384",
+                             "--from", "0", "--to", "0.01", "--out", out});
+        QVERIFY(process.waitForFinished(60000));
+        const QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(process.exitCode() == 2, qPrintable(errors));
+        QVERIFY2(errors.contains("16384x16384") && errors.contains("fit"), qPrintable(errors));
+        QCOMPARE(everythingIn(out), QStringList{"audio.wav"});
+        QCOMPARE(contents(QDir(out).filePath("audio.wav")), QByteArray("earlier"));
+    }
+
+    // A new capture that cannot be put in place whole leaves the earlier one whole.
+    void failedCommitKeepsTheEarlierCapture()
+    {
+        const QString out = path("in-the-way");
+        Run run = capture({"--size", "160x90", "--from", "1", "--to", "1.05", "--out", out});
+        QVERIFY2(run.status == 0, qPrintable(run.errors));
+        QMap<QString, QByteArray> earlier;
+        for (const QString &file : everythingIn(out))
+            earlier[file] = contents(QDir(out).filePath(file));
+        QCOMPARE(earlier.size(), 4);  // audio.wav and frames 60 to 62
+        // The second capture's frame 64 cannot replace a directory.
+        QVERIFY(QDir(out).mkdir(frameName(64)));
+        run = capture({"--size", "96x54", "--from", "1", "--to", "1.1", "--out", out});
+        QVERIFY2(run.status == 2, qPrintable(run.errors));
+        QVERIFY2(run.errors.contains(frameName(64)), qPrintable(run.errors));
+        QStringList expected = earlier.keys() << frameName(64);
+        expected.sort();
+        QCOMPARE(everythingIn(out), expected);
+        QVERIFY2(everythingIn(path(".")).filter(".capture").isEmpty(), "a staging folder was left behind");
+        for (const QString &file : earlier.keys())
+            QVERIFY2(contents(QDir(out).filePath(file)) == earlier[file], qPrintable(file + " was changed"));
+    }
+
     void missingFfmpegIsRefused()
     {
         QDir().mkpath(path("no-ffmpeg/bin"));
@@ -395,14 +445,15 @@ private slots:
         bool begun = false;
         for (int i = 0; i < 400 && !begun; ++i) {
             QTest::qWait(50);
-            for (const QString &staging : QDir(out).entryList({".capture-*"}, QDir::Dirs | QDir::Hidden))
-                begun = begun || !QDir(QDir(out).filePath(staging)).entryList({"frame-*.png"}).isEmpty();
+            for (const QString &staging : QDir(path(".")).entryList({".interrupted.capture-*"}, QDir::Dirs | QDir::Hidden))
+                begun = begun || !QDir(path(staging)).entryList({"frame-*.png"}).isEmpty();
         }
         QVERIFY2(begun, "no frame was written within 20 s");
         process.terminate();
         QVERIFY(process.waitForFinished(30000));
         QCOMPARE(process.exitCode(), 128 + 15);
         QVERIFY2(!QFileInfo::exists(out), qPrintable(everythingIn(out).join(", ") + " left behind"));
+        QVERIFY2(everythingIn(path(".")).filter(".interrupted.capture").isEmpty(), "the staging folder was left behind");
     }
 
     void videoThroughFfmpegRepeats()

@@ -1,5 +1,5 @@
-// The capture's frame arithmetic: which player frame a painted frame sees,
-// which painted frame a video frame takes, and what a --from/--to range holds.
+// The capture's frame arithmetic: which painted frame a video frame takes,
+// and what a --from/--to range holds.
 #include "../tools/capture/capturetiming.h"
 
 #include <QtTest>
@@ -14,68 +14,6 @@ class TestCaptureTiming : public QObject {
     Q_OBJECT
 
 private slots:
-    void playerFrameForPaint_data()
-    {
-        QTest::addColumn<qint64>("paint");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("samplesPerFrame");
-        QTest::addColumn<qint64>("expected");
-        QTest::newRow("first paint comes before any sound") << qint64(0) << 120 << showSamplesPerFrame << qint64(-1);
-        QTest::newRow("paint 1 at 8.3 ms is still in frame 0 (14.7 ms)") << qint64(1) << 120 << showSamplesPerFrame << qint64(0);
-        QTest::newRow("paint 2 at 16.7 ms is in frame 1") << qint64(2) << 120 << showSamplesPerFrame << qint64(1);
-        QTest::newRow("paint 2179 at 18.158 s") << qint64(2179) << 120 << showSamplesPerFrame << qint64(1235);
-        QTest::newRow("frame start exactly on the paint counts") << qint64(7) << 100 << 441 << qint64(7);
-        QTest::newRow("slow painting skips frames") << qint64(3) << 50 << 441 << qint64(6);
-        QTest::newRow("fast painting repeats frames") << qint64(5) << 200 << 441 << qint64(2);
-    }
-    void playerFrameForPaint()
-    {
-        QFETCH(qint64, paint);
-        QFETCH(int, rate);
-        QFETCH(int, samplesPerFrame);
-        QFETCH(qint64, expected);
-        QCOMPARE(::playerFrameForPaint(paint, rate, samplesPerFrame), expected);
-    }
-
-    // For every paint of a whole song after the first: the frame seen starts at
-    // or before the paint's time, and the next frame starts after it.
-    void playerFrameIsTheNewestStartedOne()
-    {
-        for (int rate : {24, 60, 120, 144, 1000}) {
-            for (qint64 paint = 1; paint < 12000; ++paint) {
-                const qint64 frame = ::playerFrameForPaint(paint, rate, showSamplesPerFrame);
-                // start(i) <= paint / rate, scaled to integers by rate * 44,100.
-                const qint64 paintTime = paint * captureSampleRate;
-                if (!(frame * showSamplesPerFrame * rate <= paintTime
-                      && (frame + 1) * showSamplesPerFrame * rate > paintTime))
-                    QFAIL(qPrintable(QString("rate %1, paint %2 sees frame %3").arg(rate).arg(paint).arg(frame)));
-            }
-        }
-    }
-
-    void paintsInSong_data()
-    {
-        QTest::addColumn<qint64>("playerFrames");
-        QTest::addColumn<int>("rate");
-        QTest::addColumn<int>("samplesPerFrame");
-        QTest::addColumn<qint64>("expected");
-        QTest::newRow("the show's song at 120: 90.015 s") << qint64(6126) << 120 << showSamplesPerFrame << qint64(10802);
-        QTest::newRow("the show's song at 60") << qint64(6126) << 60 << showSamplesPerFrame << qint64(5401);
-        QTest::newRow("one frame of 14.7 ms at 120") << qint64(1) << 120 << showSamplesPerFrame << qint64(2);
-        QTest::newRow("song ending exactly on a paint") << qint64(100) << 100 << 441 << qint64(100);
-    }
-    void paintsInSong()
-    {
-        QFETCH(qint64, playerFrames);
-        QFETCH(int, rate);
-        QFETCH(int, samplesPerFrame);
-        QFETCH(qint64, expected);
-        QCOMPARE(::paintsInSong(playerFrames, rate, samplesPerFrame), expected);
-        // The last paint still sees the song, the one after it would not.
-        QVERIFY2(::playerFrameForPaint(expected - 1, rate, samplesPerFrame) < playerFrames, "last paint is past the song");
-        QVERIFY2(::playerFrameForPaint(expected, rate, samplesPerFrame) >= playerFrames, "one paint too few");
-    }
-
     void paintForVideoFrame_data()
     {
         QTest::addColumn<qint64>("video");

@@ -6,6 +6,7 @@
 #include "scene.h"
 #include "showfonts.h"
 #include "showreplay.h"
+#include "steptiming.h"
 #include "window.h"
 #include "xmpdevice.h"
 
@@ -106,10 +107,10 @@ private slots:
         QFETCH(QSize, size);
         QFETCH(int, format);
         Show reference, fast;
-        const size_t paints = paintsInSong(song().size(), 60);
+        const size_t paints = stepsInSong(song(), 60);
         int distorted = 0, flashed = 0;
         for (size_t paint = 0; paint < paints; ++paint) {
-            const xmp_frame_info &record = song()[playerFrameForPaint(paint, 60)];
+            const xmp_frame_info &record = recordForStep(song(), qint64(paint), 60);
             const QImage want = referenceFrame(reference, size, record);
             const QImage got = fastFrame(fast, size, QImage::Format(format), record);
             const QString why = difference(want, got);
@@ -122,6 +123,38 @@ private slots:
         // The run has to have shown the hard cases, or it proves little.
         QVERIFY2(flashed > 100, qPrintable(QStringLiteral("only %1 frames with a flash").arg(flashed)));
         QVERIFY2(distorted > 100, qPrintable(QStringLiteral("only %1 frames not flat").arg(distorted)));
+    }
+
+    // The live window runs every step that is due and shows only the last:
+    // the others are advanced without their picture, and must leave the
+    // effects exactly as drawing them would.
+    void skippedStepsAdvanceAsDrawnOnes_data()
+    {
+        QTest::addColumn<int>("every");
+        QTest::newRow("every other step shown") << 2;
+        QTest::newRow("every seventh step shown") << 7;
+    }
+
+    void skippedStepsAdvanceAsDrawnOnes()
+    {
+        QFETCH(int, every);
+        const QSize size(320, 180);
+        Show drawn, skipping;
+        const size_t steps = stepsInSong(song(), defaultStepRate);
+        for (size_t step = 0; step < steps; ++step) {
+            const xmp_frame_info &record = recordForStep(song(), qint64(step), defaultStepRate);
+            const QImage want = fastFrame(drawn, size, QImage::Format_RGB32, record);
+            if (step % size_t(every) == size_t(every - 1)) {
+                const QImage got = fastFrame(skipping, size, QImage::Format_RGB32, record);
+                if (got != want)
+                    QFAIL(qPrintable(QStringLiteral("step %1: %2").arg(step).arg(difference(want.convertToFormat(QImage::Format_RGB888), got))));
+            } else {
+                skipping.enter();
+                skipping.scene.advance(record, size);
+                skipping.leave();
+            }
+            QCOMPARE(skipping.scene.effects.size(), drawn.scene.effects.size());
+        }
     }
 
     void chosenFramesMatchAtFullHd()
@@ -140,7 +173,7 @@ private slots:
             for (long step = 0; step < 3; ++step) {
                 const long paint = frame.paint < 0 ? -1 : frame.paint + step;
                 const xmp_frame_info &record = paint < 0 ? frame.state.record()
-                                                         : song()[playerFrameForPaint(size_t(paint), 60)];
+                                                         : recordForStep(song(), paint, 60);
                 const QImage want = referenceFrame(reference, size, record);
                 const QImage got = fastFrame(fast, size, QImage::Format_RGB32, record);
                 const QString why = difference(want, got);
@@ -163,9 +196,9 @@ private slots:
         const auto busiest = std::find_if(frames.begin(), frames.end(),
                                           [](const ChosenFrame &f) { return std::strcmp(f.name, "busiest") == 0; });
         QVERIFY(busiest != frames.end());
-        const size_t playerFrame = playerFrameForPaint(size_t(busiest->paint), 60);
-        char sound[4 * 648];
-        for (size_t i = 0; i <= playerFrame; ++i)
+        const qint64 playerFrame = playerFrameForStep(busiest->paint, 60, songSamplesPerPlayerFrame);
+        char sound[4 * songSamplesPerPlayerFrame];
+        for (qint64 i = 0; i <= playerFrame; ++i)
             QCOMPARE(device.readData(sound, sizeof sound), qint64(sizeof sound));
         const xmp_frame_info record = device.snapshot();
 
@@ -182,7 +215,7 @@ private slots:
             QImage shown;
         };
         bloodSpawned = false;
-        GrabbingWindow window(&device);
+        GrabbingWindow window(&device, nullptr, 120);
         window.resize(320, 200);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

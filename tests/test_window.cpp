@@ -1,11 +1,15 @@
 // The frame loop: what an empty frame looks like, and which keys end the show.
 #include "eventloop.h"
+#include "painttrace.h"
+#include "showclock.h"
+#include "stepschedule.h"
 #include "scene.h"
 #include "window.h"
 #include "xmpdevice.h"
 
 #include <QImage>
 #include <QKeyEvent>
+#include <QTemporaryFile>
 #include <QtTest>
 #include <cstring>
 
@@ -33,7 +37,7 @@ private slots:
     void escapeQuits()
     {
         XmpDevice device;
-        Window window(&device);
+        Window window(&device, nullptr, 120);
         QTimer::singleShot(0, [&] {
             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QCoreApplication::sendEvent(&window, &escape);
@@ -44,7 +48,7 @@ private slots:
     void otherKeysAndReleasesDoNothing()
     {
         XmpDevice device;
-        Window window(&device);
+        Window window(&device, nullptr, 120);
         QTimer::singleShot(0, [&] {
             for (int key : {int(Qt::Key_Space), int(Qt::Key_Q), int(Qt::Key_Return), int(Qt::Key_Enter)}) {
                 QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
@@ -56,26 +60,68 @@ private slots:
         QCOMPARE(exitCodeWithin(300), 99);
     }
 
-    void windowKeepsRepaintingByItself()
+    void literalWindowKeepsRepaintingByItself()
     {
-        struct CountingWindow : Window {
-            using Window::Window;
-            void paintEvent(QPaintEvent *event) override
-            {
-                ++paints;
-                Window::paintEvent(event);
-            }
-            int paints = 0;
-        };
         XmpDevice device;
         QVERIFY(device.open(QIODevice::ReadOnly));
-        CountingWindow window(&device);
+        CountingWindow window(&device, nullptr, 120);
         window.resize(320, 200);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         // No input and no audio: each paint must ask for the next.
         QTest::qWait(300);
         QVERIFY2(window.paints > 5, qPrintable(QString("only %1 paints").arg(window.paints)));
+    }
+
+    // A paint shows the newest step the clock has reached, and none comes
+    // while the clock stands still.
+    void paintsFollowTheClock()
+    {
+        struct HandClock : ShowClock {
+            qint64 heardSample() override { return heard; }
+            qint64 heard = 0;
+        } clock;
+        QTemporaryFile traceFile;
+        QVERIFY(traceFile.open());
+        QString error;
+        PaintTrace trace;
+        QVERIFY(trace.open(traceFile.fileName(), &error));
+        XmpDevice device;
+        QVERIFY(device.open(QIODevice::ReadOnly));
+        CountingWindow window(&device, &clock, 120);
+        window.setTrace(&trace);
+        window.resize(320, 200);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::qWait(200);
+        const int paintsAtRest = window.paints;
+        QVERIFY2(paintsAtRest <= 3, qPrintable(QString("%1 paints with the clock at rest").arg(paintsAtRest)));
+        clock.heard = stepSample(7, 120) + 5;
+        QTRY_COMPARE(paintedSteps(traceFile), (QList<int>{0, 7}));
+        QTest::qWait(100);
+        QCOMPARE(paintedSteps(traceFile), (QList<int>{0, 7}));
+    }
+
+private:
+    struct CountingWindow : Window {
+        using Window::Window;
+        void paintEvent(QPaintEvent *event) override
+        {
+            ++paints;
+            Window::paintEvent(event);
+        }
+        int paints = 0;
+    };
+
+    // The last column of each trace line.
+    static QList<int> paintedSteps(QFile &trace)
+    {
+        QList<int> steps;
+        trace.seek(0);
+        for (const QByteArray &line : trace.readAll().split('\n'))
+            if (!line.isEmpty())
+                steps << line.split(' ').last().toInt();
+        return steps;
     }
 };
 

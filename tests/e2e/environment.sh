@@ -74,7 +74,7 @@ wayland_screenshot() {
 # monitor start_recording records.
 sink_ready() {
     wait_for 10 pactl info || return 1
-    pactl list short sinks | grep -q -w show || pactl load-module module-null-sink sink_name=show >/dev/null
+    pactl list short sinks | grep -q -w show || pactl load-module module-null-sink sink_name=show rate=44100 channels=2 >/dev/null
     pactl set-default-sink show
 }
 
@@ -98,6 +98,11 @@ start_pipewire() {
         unset XDG_RUNTIME_DIR
         KARNVELDT_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$build"
     fi
+    # At the module's rate the graph passes the show's samples through as they
+    # are, so a recording can be compared with the module sample by sample.
+    mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
+    echo 'context.properties = { default.clock.rate = 44100 default.clock.allowed-rates = [ 44100 ] }' \
+        >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
     pipewire >"$runtime/pipewire.log" 2>&1 &
     started_pids+=($!)
     wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || give_up PipeWire "$runtime/pipewire.log"

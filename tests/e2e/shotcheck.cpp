@@ -9,9 +9,13 @@
 //   greyright   grey marks on the right half
 //   text        white text near the centre (the title or the credits)
 //   black       it is black all over
+//   fine        drawn at its own pixels, not enlarged from half the size: sharp
+//               edges (a step of more than 120 between neighbours) are many
+//               and fall between pixels 2k and 2k+1 as often as elsewhere
 #include <QColor>
 #include <QGuiApplication>
 #include <QImage>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -38,6 +42,28 @@ bool isGrey(QRgb p)
 }
 bool isWhite(QRgb p) { return qRed(p) > 240 && qGreen(p) > 240 && qBlue(p) > 240; }
 bool isBlack(QRgb p) { return qRed(p) < 8 && qGreen(p) < 8 && qBlue(p) < 8; }
+
+// Share of the sharp horizontal edges that lie between pixels 2k and 2k+1: an
+// enlarged picture has none there (doubled pixels) or no sharp edges at all
+// (smoothed); one drawn at full size has about half of them there.
+double oddEdgeShare(const QImage &image, long *edges)
+{
+    long odd = 0;
+    *edges = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QRgb *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 1; x < image.width(); ++x) {
+            const QRgb a = line[x - 1], b = line[x];
+            const int step = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                       std::abs(qBlue(a) - qBlue(b))});
+            if (step > 120) {
+                ++*edges;
+                odd += x % 2;
+            }
+        }
+    }
+    return *edges ? double(odd) / *edges : 0;
+}
 
 } // namespace
 
@@ -76,6 +102,10 @@ int main(int argc, char **argv)
     } else if (question == "black") {
         value = share(image, 0, 0, w, h, isBlack);
         yes = value > 0.99;
+    } else if (question == "fine") {
+        long edges = 0;
+        value = oddEdgeShare(image, &edges);
+        yes = edges >= 200 && value > 0.25 && value < 0.75;
     } else {
         std::fprintf(stderr, "shotcheck: unknown question %s\n", argv[2]);
         return 2;

@@ -72,7 +72,7 @@ QString captureUsage()
         "  --out DIR      where audio.wav and the frames go; a capture replaces\n"
         "                 the audio.wav and frame-*.png an earlier one left there\n"
         "  --video FILE   pipe the frames and the sound to ffmpeg instead of PNGs\n")
-        .arg(defaultPaintRate)
+        .arg(defaultStepRate)
         .arg(defaultVideoRate);
 }
 

@@ -9,7 +9,7 @@
 #include <QStringList>
 
 struct CaptureOptions {
-    int rate = defaultPaintRate;
+    int rate = defaultStepRate;
     int fps = defaultVideoRate;
     QSize size{1920, 1080};
     qint64 fromMicroseconds = 0;

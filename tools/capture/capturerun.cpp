@@ -1,6 +1,7 @@
 #include "capturerun.h"
 
 #include "capturetiming.h"
+#include "framememory.h"
 #include "framesinks.h"
 #include "progress.h"
 #include "scene.h"
@@ -16,9 +17,12 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <new>
 #include <unistd.h>
 #include <vector>
 
@@ -29,7 +33,7 @@ volatile std::sig_atomic_t stopSignal = 0;
 constexpr int channels = 2;
 constexpr int bytesPerSampleFrame = 2 * channels;
 // Far beyond any module this show will carry; guards against one that never ends.
-constexpr qint64 maxPlayerFrames = qint64(captureSampleRate) * 3600 / 64;
+constexpr qint64 maxPlayerFrames = qint64(songSampleRate) * 3600 / 64;
 
 void say(const QString &message)
 {
@@ -111,13 +115,17 @@ bool replaceFile(const QString &from, const QString &to)
     return std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
 }
 
-// Output is made in a hidden directory inside DIR and moved into place only
-// when all of it has been written; anything unfinished is removed with it.
+// Output is made in a hidden directory beside DIR (inside it when DIR's
+// parent cannot be written) and put in place only when all of it has been
+// written. The earlier capture's files are moved aside, not deleted, until the
+// new set is wholly in place, so that a failure at any point leaves DIR as it was.
 class Staging {
 public:
     ~Staging()
     {
         // A directory made for a capture that failed goes with it.
+        if (staging)
+            staging->setAutoRemove(!earlierStranded);
         staging.reset();
         if (madeTarget && !committed)
             QDir().rmdir(target.path());
@@ -131,8 +139,12 @@ public:
             *error = QStringLiteral("cannot create the output directory %1").arg(outDir);
             return false;
         }
-        staging = std::make_unique<QTemporaryDir>(target.filePath(QStringLiteral(".capture-XXXXXX")));
-        if (!staging->isValid()) {
+        const QFileInfo dir(target.absolutePath());
+        staging = std::make_unique<QTemporaryDir>(
+            dir.dir().filePath(QStringLiteral(".%1.capture-XXXXXX").arg(dir.fileName())));
+        if (!staging->isValid())
+            staging = std::make_unique<QTemporaryDir>(target.filePath(QStringLiteral(".capture-XXXXXX")));
+        if (!staging->isValid() || !QDir(staging->path()).mkdir(asideName)) {
             *error = QStringLiteral("cannot write in %1: %2").arg(outDir, staging->errorString());
             return false;
         }
@@ -140,30 +152,78 @@ public:
     }
     QString path(const QString &name) const { return staging->filePath(name); }
 
-    // Replaces what an earlier capture left in DIR with this one's files.
+    // Replaces what an earlier capture left in DIR with this one's files, all
+    // of them or, on a failure, none.
     bool commit(const QStringList &names, QString *error)
     {
-        // Files of the same name are replaced by the rename itself, in one step.
         static const QRegularExpression earlierOutput(QStringLiteral("^frame-\\d{6,}\\.png$"));
         const QSet<QString> ours(names.begin(), names.end());
+        QStringList earlier;
         for (const QString &name : target.entryList(QDir::Files | QDir::Hidden))
-            if (earlierOutput.match(name).hasMatch() && !ours.contains(name) && !target.remove(name)) {
-                *error = QStringLiteral("cannot replace %1").arg(target.filePath(name));
-                return false;
-            }
-        for (const QString &name : names)
-            if (!replaceFile(path(name), target.filePath(name))) {
-                *error = QStringLiteral("cannot move %1 into %2").arg(name, target.path());
-                return false;
-            }
+            if (earlierOutput.match(name).hasMatch() || ours.contains(name))
+                earlier << name;
+        const QString aside = path(asideName);
+        if (!moveAll(earlier, target.path(), aside, error)) {
+            *error = QStringLiteral("cannot move the earlier capture aside (%1); %2 holds what it held before")
+                         .arg(*error, target.path());
+            return false;
+        }
+        QString failure;
+        if (!moveAll(names, staging->path(), target.path(), &failure)) {
+            *error = QStringLiteral("cannot put the capture in %1 (%2); it holds what it held before")
+                         .arg(target.path(), failure);
+            QString undoFailure;
+            if (!moveAll(earlier, aside, target.path(), &undoFailure))
+                strandEarlier(error, undoFailure);
+            return false;
+        }
         committed = true;
+        movedIn = names;
+        movedAside = earlier;
         return true;
     }
 
+    // After a commit: takes this capture's files out of DIR and puts the earlier ones back.
+    void undo(QString *error)
+    {
+        QString failure;
+        if (!moveAll(movedIn, target.path(), staging->path(), &failure)
+            || !moveAll(movedAside, path(asideName), target.path(), &failure))
+            strandEarlier(error, failure);
+        committed = false;
+    }
+
 private:
+    // Moves every named file from one directory to the other; on a failure,
+    // moves those already moved back and says which one failed and why.
+    static bool moveAll(const QStringList &names, const QString &from, const QString &to, QString *error)
+    {
+        for (int i = 0; i < names.size(); ++i) {
+            if (replaceFile(QDir(from).filePath(names[i]), QDir(to).filePath(names[i])))
+                continue;
+            *error = QStringLiteral("%1: %2").arg(names[i], QString::fromLocal8Bit(std::strerror(errno)));
+            for (int j = i - 1; j >= 0; --j)
+                replaceFile(QDir(to).filePath(names[j]), QDir(from).filePath(names[j]));
+            return false;
+        }
+        return true;
+    }
+
+    // The earlier files could not all go back: keep them where they are, and say where.
+    void strandEarlier(QString *error, const QString &why)
+    {
+        earlierStranded = true;
+        *error += QStringLiteral("; the earlier capture could not be put back (%1) and is kept in %2")
+                      .arg(why, path(asideName));
+    }
+
+    const QString asideName = QStringLiteral("earlier");
     QDir target;
     bool madeTarget = false;
     bool committed = false;
+    bool earlierStranded = false;
+    QStringList movedIn;
+    QStringList movedAside;
     std::unique_ptr<QTemporaryDir> staging;
 };
 
@@ -179,7 +239,9 @@ void requestCaptureStop(int signalNumber)
     stopSignal = signalNumber;
 }
 
-int runCapture(const CaptureOptions &options)
+namespace {
+
+int captureSong(const CaptureOptions &options)
 {
     QElapsedTimer clock;
     clock.start();
@@ -202,6 +264,21 @@ int runCapture(const CaptureOptions &options)
         }
         probe.remove();
     }
+    const int workers = std::max(1, QThread::idealThreadCount());
+    {
+        // The canvas (4 bytes a pixel) and the frame being painted (3); as
+        // PNGs, those queued and being encoded (3 each, and 4 for the encoder's
+        // own copy); into ffmpeg, the copy in the pipe. Beside them the song,
+        // the fonts and, for each thread, a stack and an allocation arena.
+        const qint64 bytesPerPixel = ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
+                                                      : 4 + 3 + 3;
+        const qint64 fixedBytes = qint64(64 + 72 * workers) << 20;
+        const QString problem = frameMemoryProblem(options.size, bytesPerPixel, fixedBytes, usableMemory());
+        if (!problem.isEmpty()) {
+            say(problem);
+            return captureRefused;
+        }
+    }
     Song song;
     if (!listen(song, &error)) {
         say(error);
@@ -213,7 +290,7 @@ int runCapture(const CaptureOptions &options)
     const CapturePlan plan = planCapture(playerFrames, song.samplesPerPlayerFrame, rate, fps,
                                          options.fromMicroseconds, options.toMicroseconds);
     if (plan.isEmpty()) {
-        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / captureSampleRate;
+        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / songSampleRate;
         say(QStringLiteral("no frame to write from %1 s: the song is %2 s long")
                 .arg(secondsText(options.fromMicroseconds), secondsText(songMicroseconds)));
         return captureRefused;
@@ -228,7 +305,7 @@ int runCapture(const CaptureOptions &options)
     const QString wavName = QStringLiteral("audio.wav");
     const QByteArray rangePcm = song.pcm.mid(int(plan.firstSample * bytesPerSampleFrame),
                                              int((plan.endSample - plan.firstSample) * bytesPerSampleFrame));
-    if (!writeWavFile(staging.path(wavName), rangePcm, captureSampleRate, channels, &error)) {
+    if (!writeWavFile(staging.path(wavName), rangePcm, songSampleRate, channels, &error)) {
         say(error);
         return captureRefused;
     }
@@ -238,7 +315,7 @@ int runCapture(const CaptureOptions &options)
     if (ffmpeg.isEmpty()) {
         // Compressing a PNG costs far more than painting two frames, so every
         // core compresses while the painter mostly waits for a free worker.
-        sink = std::make_unique<PngFrameSink>(staging.path(QString()), std::max(1, QThread::idealThreadCount()));
+        sink = std::make_unique<PngFrameSink>(staging.path(QString()), workers);
         for (qint64 video = plan.firstVideoFrame; video < plan.endVideoFrame; ++video)
             written << frameFileName(video);
     } else {
@@ -247,7 +324,7 @@ int runCapture(const CaptureOptions &options)
         setup.size = options.size;
         setup.fps = fps;
         setup.wavPath = staging.path(wavName);
-        setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / captureSampleRate;
+        setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / songSampleRate;
         setup.outputPath = partialVideo;
         setup.logPath = staging.path(QStringLiteral("ffmpeg.log"));
         auto video = std::make_unique<FfmpegFrameSink>(setup);
@@ -281,24 +358,35 @@ int runCapture(const CaptureOptions &options)
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
             return abandon(QString());
-        // A new image every frame, as the window makes one.
-        QImage image(options.size, QImage::Format_RGB888);
-        const qint64 player = std::min(playerFrameForPaint(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
-        scene.renderFrame(image, player < 0 ? song.beforeFirstFrame : song.records[size_t(player)]);
-        for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
-            if (!sink->write(nextVideo, image))
-                return abandon(sink->error());
+        const qint64 player = std::min(playerFrameForStep(paint, rate, song.samplesPerPlayerFrame), playerFrames - 1);
+        const xmp_frame_info &record = player < 0 ? song.beforeFirstFrame : song.records[size_t(player)];
+        if (nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint) {
+            // A new image every frame, as the window makes one.
+            QImage image(options.size, QImage::Format_RGB888);
+            if (!scene.renderFrame(image, record))
+                return abandon(QStringLiteral("no memory for a %1x%2 frame; nothing was kept")
+                                   .arg(options.size.width()).arg(options.size.height()));
+            for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
+                if (!sink->write(nextVideo, image))
+                    return abandon(sink->error());
+        } else {
+            // No video frame takes this one (the lead-in before --from among
+            // them): it only moves the show on, as the window's unshown steps do.
+            scene.advance(record, options.size);
+        }
         progress.painted(paint);
     }
     if (!sink->finish())
         return abandon(sink->error());
     if (stopSignal)
         return abandon(QString());
-    if (!ffmpeg.isEmpty() && !replaceFile(partialVideo, options.videoFile))
-        return abandon(QStringLiteral("cannot move the video to %1").arg(options.videoFile));
-    if (!staging.commit(written, &error)) {
-        say(error);
-        return captureRefused;
+    // DIR first, since its set can still be taken back; the video goes in last, in one step.
+    if (!staging.commit(written, &error))
+        return abandon(error);
+    if (!ffmpeg.isEmpty() && !replaceFile(partialVideo, options.videoFile)) {
+        error = QStringLiteral("cannot move the video to %1").arg(options.videoFile);
+        staging.undo(&error);
+        return abandon(error);
     }
 
     const double seconds = clock.nsecsElapsed() / 1e9;
@@ -308,12 +396,27 @@ int runCapture(const CaptureOptions &options)
                                    "%7 frames painted in %8 s, %9 fps")
                         .arg(frames)
                         .arg(frames == 1 ? "" : "s")
-                        .arg(double(plan.firstSample) / captureSampleRate, 0, 'f', 3)
-                        .arg(double(plan.endSample) / captureSampleRate, 0, 'f', 3)
+                        .arg(double(plan.firstSample) / songSampleRate, 0, 'f', 3)
+                        .arg(double(plan.endSample) / songSampleRate, 0, 'f', 3)
                         .arg(plan.endSample - plan.firstSample)
                         .arg(where)
                         .arg(plan.paintCount)
                         .arg(seconds, 0, 'f', 1)
                         .arg(plan.paintCount / seconds, 0, 'f', 1));
     return captureDone;
+}
+
+} // namespace
+
+int runCapture(const CaptureOptions &options)
+{
+    try {
+        return captureSong(options);
+    } catch (const std::bad_alloc &) {
+        // Unwinding has removed the staging directory; a half-made video goes too.
+        if (!options.videoFile.isEmpty())
+            QFile::remove(options.videoFile + QStringLiteral(".part"));
+        say(QStringLiteral("ran out of memory; nothing was kept"));
+        return captureRefused;
+    }
 }

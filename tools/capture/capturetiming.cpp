@@ -14,20 +14,6 @@ qint64 ceilDiv(qint64 a, qint64 b)
 
 } // namespace
 
-qint64 playerFrameForPaint(qint64 paint, int rate, int samplesPerPlayerFrame)
-{
-    if (paint == 0)
-        return -1;
-    // start(i) / sampleRate <= paint / rate  <=>  i * spf * rate <= paint * sampleRate
-    return paint * captureSampleRate / (qint64(rate) * samplesPerPlayerFrame);
-}
-
-qint64 paintsInSong(qint64 playerFrames, int rate, int samplesPerPlayerFrame)
-{
-    // Painted frame j lies in the song while j / rate < playerFrames * spf / sampleRate.
-    return ceilDiv(playerFrames * samplesPerPlayerFrame * rate, captureSampleRate);
-}
-
 qint64 paintForVideoFrame(qint64 video, int rate, int fps)
 {
     // Nearest integer to video * rate / fps, halves rounded down.
@@ -41,7 +27,7 @@ qint64 firstVideoFrameAt(qint64 microseconds, int fps)
 
 qint64 firstSampleAt(qint64 microseconds)
 {
-    return ceilDiv(microseconds * captureSampleRate, microsecondsPerSecond);
+    return ceilDiv(microseconds * songSampleRate, microsecondsPerSecond);
 }
 
 qint64 CapturePlan::paintFor(qint64 video, int rate, int fps) const
@@ -53,8 +39,8 @@ CapturePlan planCapture(qint64 playerFrames, int samplesPerPlayerFrame, int rate
                         qint64 fromMicroseconds, qint64 toMicroseconds)
 {
     const qint64 songSamples = playerFrames * samplesPerPlayerFrame;
-    const qint64 videoFramesInSong = ceilDiv(songSamples * fps, captureSampleRate);
-    const qint64 paints = paintsInSong(playerFrames, rate, samplesPerPlayerFrame);
+    const qint64 videoFramesInSong = ceilDiv(songSamples * fps, songSampleRate);
+    const qint64 paints = stepsInSong(playerFrames, rate, samplesPerPlayerFrame);
 
     CapturePlan plan;
     plan.firstVideoFrame = std::min(firstVideoFrameAt(fromMicroseconds, fps), videoFramesInSong);

@@ -3,24 +3,13 @@
 // Pure arithmetic: nothing here plays, paints or writes.
 #pragma once
 
+// Painted frame j is the live show's step j (steptiming.h), at the same rate.
+#include "steptiming.h"
+
 #include <QtGlobal>
 
-// The module device's PCM rate.
-constexpr int captureSampleRate = 44100;
-// Painted frames per second of song time. Effects count painted frames, so this
-// plays the part of the live show's frame rate on a typical desktop.
-constexpr int defaultPaintRate = 120;
 // Frames per second of the written video.
 constexpr int defaultVideoRate = 60;
-
-// The player frame that painted frame `paint` sees: the newest one whose sound
-// starts at or before paint / rate (player frame i starts at sample i * samplesPerPlayerFrame).
-// The first paint sees none (-1): the show's window paints once before its
-// audio output first reads, with the device's still empty record.
-qint64 playerFrameForPaint(qint64 paint, int rate, int samplesPerPlayerFrame);
-
-// How many painted frames fall inside a song of `playerFrames` frames.
-qint64 paintsInSong(qint64 playerFrames, int rate, int samplesPerPlayerFrame);
 
 // The painted frame whose time is nearest video frame `video`'s time video / fps;
 // on a tie the earlier one, which is the one already on screen.

@@ -34,6 +34,11 @@ PngFrameSink::~PngFrameSink()
     stopWorkers();
 }
 
+int PngFrameSink::framesHeld(int workerCount)
+{
+    return int(maxWaitingFrames) + workerCount;
+}
+
 void PngFrameSink::stopWorkers()
 {
     {

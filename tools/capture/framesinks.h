@@ -32,6 +32,8 @@ class PngFrameSink : public FrameSink {
 public:
     PngFrameSink(const QString &directory, int workerCount);
     ~PngFrameSink() override;
+    // Frames it may hold at once: those waiting and those being encoded.
+    static int framesHeld(int workerCount);
     bool write(qint64 videoFrame, const QImage &image) override;
     bool finish() override;
     QString error() const override;

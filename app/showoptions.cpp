@@ -1,0 +1,114 @@
+#include "showoptions.h"
+
+#include "steptiming.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+// Qt's own options, which QGuiApplication takes from the same command line.
+const char *const qtValueOptions[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                      "qwindowgeometry", "qwindowtitle", "qwindowicon", "display",
+                                      "session", "name", "title", "visual", "geometry"};
+const char *const qtFlagOptions[] = {"reverse", "nograb", "dograb", "sync"};
+
+// Written out rather than made by the parser, which needs an application
+// object, and --help must work where no display is.
+const char usage[] =
+    "usage: karnveldt [options]\n"
+    "KARNVELDT: a sword fight drawn to its music, full screen. Escape ends it.\n"
+    "\n"
+    "  --window [WxH]     play in a window of that size (1920x1080 if none is given)\n"
+    "  --screen N|NAME    play on this screen: its number from 0, or its name\n"
+    "                     (the primary screen by default)\n"
+    "  --start SECONDS    begin at this song time\n"
+    "  --mute             play without sound\n"
+    "  --rate R           steps of the show per second of song time (default %1)\n"
+    "  --literal          the first timing, for comparison: one step per paint,\n"
+    "                     showing the music handed to the audio output, not the\n"
+    "                     music heard\n"
+    "  -h, --help         print this and exit\n"
+    "  -v, --version      print the version and exit\n"
+    "\n"
+    "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
+    "monotonic seconds, song time of the music painted, song time heard, step.\n";
+
+bool parseSize(const QString &text, QSize *size)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return false;
+    *size = QSize(match.captured(1).toInt(), match.captured(2).toInt());
+    return size->width() > 0 && size->height() > 0;
+}
+
+} // namespace
+
+OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *options, QString *message)
+{
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption window(QStringLiteral("window"));
+    const QCommandLineOption screen(QStringLiteral("screen"), QString(), QStringLiteral("N|NAME"));
+    const QCommandLineOption start(QStringLiteral("start"), QString(), QStringLiteral("SECONDS"));
+    const QCommandLineOption mute(QStringLiteral("mute"));
+    const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("R"));
+    const QCommandLineOption literal(QStringLiteral("literal"));
+    parser.addOptions({help, version, window, screen, start, mute, rate, literal});
+    for (const char *name : qtValueOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char *name : qtFlagOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+
+    const auto usageError = [message](const QString &what) {
+        *message = what;
+        return OptionsOutcome::UsageError;
+    };
+    if (!parser.parse(arguments))
+        return usageError(parser.errorText());
+    if (parser.isSet(help)) {
+        *message = QString::fromLatin1(usage).arg(defaultStepRate);
+        return OptionsOutcome::Done;
+    }
+    if (parser.isSet(version)) {
+        *message = QStringLiteral("karnveldt %1\n").arg(QStringLiteral(KARNVELDT_VERSION));
+        return OptionsOutcome::Done;
+    }
+
+    ShowOptions parsed;
+    parsed.windowed = parser.isSet(window);
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() > 1)
+        return usageError(QStringLiteral("one window size at most, not %1").arg(positional.join(' ')));
+    if (!positional.isEmpty()) {
+        if (!parsed.windowed)
+            return usageError(QStringLiteral("a window size (%1) goes with --window").arg(positional.first()));
+        if (!parseSize(positional.first(), &parsed.windowSize))
+            return usageError(QStringLiteral("the window size must be WxH, like 1280x720, not %1").arg(positional.first()));
+    }
+    parsed.screen = parser.value(screen);
+    if (parser.isSet(screen) && parsed.screen.isEmpty())
+        return usageError(QStringLiteral("--screen needs a number or a name"));
+    if (parser.isSet(start)) {
+        bool ok = false;
+        const double seconds = parser.value(start).toDouble(&ok);
+        if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 24 * 3600)
+            return usageError(QStringLiteral("--start must be a song time in seconds, not %1").arg(parser.value(start)));
+        parsed.startSample = qint64(std::floor(seconds * songSampleRate));
+    }
+    parsed.mute = parser.isSet(mute);
+    if (parser.isSet(rate)) {
+        bool ok = false;
+        parsed.rate = parser.value(rate).toInt(&ok);
+        if (!ok || parsed.rate < 1 || parsed.rate > 1000)
+            return usageError(QStringLiteral("--rate must be a whole number from 1 to 1000, not %1").arg(parser.value(rate)));
+    }
+    parsed.literal = parser.isSet(literal);
+    *options = parsed;
+    return OptionsOutcome::Run;
+}

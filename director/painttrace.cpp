@@ -1,0 +1,37 @@
+#include "painttrace.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace {
+constexpr double sampleRate = 44100.0;
+}
+
+PaintTrace::~PaintTrace()
+{
+    if (file)
+        std::fclose(file);
+}
+
+bool PaintTrace::open(const QString &path, QString *error)
+{
+    file = std::fopen(QFile::encodeName(path).constData(), "w");
+    if (!file)
+        *error = QString::fromLocal8Bit(std::strerror(errno));
+    return file != nullptr;
+}
+
+void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step)
+{
+    if (!file)
+        return;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    std::fprintf(file, "%lld.%09ld %.6f %.6f %lld\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
+                 recordSample < 0 ? -1.0 : recordSample / sampleRate, heardSample / sampleRate,
+                 static_cast<long long>(step));
+    // A run that ends at a crash or a kill still leaves its trace.
+    std::fflush(file);
+}

@@ -1,0 +1,24 @@
+// A line per painted frame, for measuring the show against what is heard:
+// CLOCK_MONOTONIC seconds, the song time of the frame record painted (-1 for
+// none yet), the show clock's song time, and the step painted.
+#pragma once
+
+#include <QString>
+#include <cstdio>
+
+class PaintTrace {
+public:
+    PaintTrace() = default;
+    PaintTrace(const PaintTrace &) = delete;
+    PaintTrace &operator=(const PaintTrace &) = delete;
+    ~PaintTrace();
+
+    // False, with the reason in *error, when the file cannot be written.
+    bool open(const QString &path, QString *error);
+    bool isOpen() const { return file != nullptr; }
+    // Song positions in samples; recordSample < 0 when no frame has played yet.
+    void write(qint64 recordSample, qint64 heardSample, qint64 step);
+
+private:
+    std::FILE *file = nullptr;
+};

@@ -1,0 +1,26 @@
+// Which steps of the show a paint runs. The show advances in steps of 1/rate
+// of song time, whatever the display's paint rate: a paint runs every step
+// that has come due since the last one, in order, and shows the last.
+// Pure arithmetic on song samples.
+#pragma once
+
+#include <QtGlobal>
+
+// The song sample at which step `step` falls (step / rate seconds, rounded down).
+qint64 stepSample(qint64 step, int rate);
+
+// The newest step due when song sample `heard` is being heard.
+qint64 stepDueAt(qint64 heard, int rate);
+
+// The steps one paint runs, first to last inclusive; none when first > last.
+struct StepRange {
+    qint64 first = 0;
+    qint64 last = -1;
+    bool isEmpty() const { return first > last; }
+};
+
+// After a stall (a suspended machine, a frozen display) a paint runs at most
+// a second's worth of steps, so the show catches up over a few paints without
+// freezing on one. Steps due so long ago that the records of their music are
+// gone (more than `keptSeconds`) are skipped.
+StepRange stepsToRun(qint64 lastRun, qint64 heard, int rate, int keptSeconds = 5);

@@ -1,0 +1,43 @@
+# The Debian package installs with apt-get on this machine, the installed show
+# answers --version and plays in a window until Escape, its desktop entry is
+# valid, and removing the package takes every file it brought.
+source "$(dirname "$0")/lib.sh"
+start_xvfb 1920x1080
+start_pulse
+cpack --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&1
+deb=$(realpath "$out"/karnveldt_*_amd64.deb 2>/dev/null)
+check "cpack made one .deb" test -f "$deb"
+[ -f "$deb" ] || { cat "$out/cpack.log"; finish; }
+echo "$(basename "$deb"): $(stat -c %s "$deb") bytes; $(dpkg-deb -f "$deb" Depends)"
+dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}' >"$out/files"
+
+export DEBIAN_FRONTEND=noninteractive
+sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+install() { $sudo apt-get install -y "$deb" >"$out/install.log" 2>&1; }
+remove() { $sudo apt-get remove -y karnveldt >"$out/remove.log" 2>&1; }
+trap 'remove; stop_environment' EXIT
+check "apt-get installs the package" install
+check "the show is installed on the PATH" test "$(command -v karnveldt)" = /usr/bin/karnveldt
+
+timeout 10 karnveldt --version >"$out/version" 2>&1
+status=$?
+check "--version prints the version and exits 0" \
+    test "$status" -eq 0 -a "$(cat "$out/version")" = "karnveldt 1.0.0"
+
+karnveldt --window 1280x720 2>"$out/stderr" &
+pid=$!
+sleep 2
+xdotool key Escape
+for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$pid" 2>/dev/null && kill "$pid"
+wait "$pid"
+check "the installed show plays in a window and ends on Escape with status 0" test "$?" -eq 0
+
+check "the installed desktop entry is valid" desktop-file-validate /usr/share/applications/karnveldt.desktop
+check "the manual page is installed" test -s /usr/share/man/man6/karnveldt.6.gz
+
+check "apt-get removes the package" remove
+left=$(while read -r file; do [ -e "$file" ] && echo "$file"; done <"$out/files")
+check "no file of the package is left" test -z "$left"
+echo "$left"
+finish
