@@ -6,13 +6,13 @@ source "$(dirname "$0")/lib.sh"
 start_xvfb 1920x1080
 start_pulse
 server=${started_pids[-1]}
-first_recording=$(now)
 start_recording
 started=$(now)
 timeout 150 "$show" 2>"$out/stderr" &
 pid=$!
 sleep 20
 { kill -KILL "$server" && wait "$server"; } 2>/dev/null
+killed=$(now)
 wait "$recorder" "$keeper" 2>/dev/null
 mv "$out/recording.raw" "$out/before.raw"
 sleep 10
@@ -25,29 +25,32 @@ status=$?
 took=$(elapsed "$started")
 stop_recording
 echo "server back at ${back}s; exit status $status after ${took}s"; cat "$out/stderr"
-check "exit status 0" test "$status" -eq 0
-# An idle null sink renders ahead in blocks of up to 2 s, and a new stream
-# waits out the block it joins: the restart may cost the show that much.
-check "ended by itself within 5 s of the song's length" \
-    test "$(echo "$took < $song_seconds + 5 && $took > $song_seconds - 1" | bc)" -eq 1
+# Ended by itself: the timeout would say 124. How long it took is no measure
+# here, since an idle null sink makes a new stream wait up to 2 s, and the
+# show's clock waits with the sound.
+check "ended by itself with status 0" test "$status" -eq 0
 check "one line on stderr says that sound is off" test "$(grep -c 'sound is off' "$out/stderr")" -eq 1
 
-# Where each recording's first sound lies in the song, and when it was recorded.
+# Where the recordings' sounds lie in the song, and when they were recorded.
 "$build/tests/audiocheck" --late "$module" "$out/before.raw" >"$out/before.txt"
 "$build/tests/audiocheck" --late "$module" "$out/recording.raw" >"$out/after.txt"
 rest_whole=$?
 cat "$out/after.txt"
 check "the new server plays the rest of the song without a gap" test "$rest_whole" -eq 0
 field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" "$2"; }
-song_before=$(field first_sound_song_s "$out/before.txt")
+song_before=$(field last_sound_song_s "$out/before.txt")
 song_after=$(field first_sound_song_s "$out/after.txt")
-heard_before=$(echo "$first_recording + $(field first_sound_recording_s "$out/before.txt")" | bc)
-# The show's clock is the sound, and in silence it kept the music's pace, so
-# when the new server came up the show stood this far into the song; it takes
-# up to its one-second retry to reconnect and resume there.
-expected=$(echo "$song_before + $server_back - $heard_before" | bc)
-late=$(echo "$song_after - $expected" | bc)
-echo "new server up at song ${expected}s; sound resumed at song ${song_after}s (${late}s later)"
-check "sound resumed at the show's position, within the retry interval" \
-    test "$(echo "$late > -0.25 && $late < 1.25" | bc)" -eq 1
+# The show's clock is the sound, and in silence it kept the music's pace from
+# the last sound heard when the server died, so when the new server came up
+# the show stood this far into the song; it takes up to its one-second retry
+# to reconnect and resume there.
+expected=$(echo "$song_before + $server_back - $killed" | bc)
+resumed=$(sed -n 's/.*sound is on from \([0-9.]*\) s.*/\1/p' "$out/stderr")
+echo "new server up at song ${expected}s; the show resumed at song ${resumed:-?}s; first sound recorded from song ${song_after}s"
+check "the show resumed where it stood, within the retry interval" \
+    test "$(echo "${resumed:-0} - $expected > -0.25 && ${resumed:-0} - $expected < 1.25" | bc)" -eq 1
+# The recorder starts with the new server, so it hears the resumed sound from
+# its start or very soon after.
+check "the new server played the song from where the show resumed" \
+    test "$(echo "$song_after - ${resumed:-0} > -0.01 && $song_after - ${resumed:-0} < 0.3" | bc)" -eq 1
 finish
