@@ -9,14 +9,12 @@
 // usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw   (s16le, stereo, 44,100 Hz)
 // --late: the recording joined the song part-way (a sound server that came
 // back): its first sound may lie anywhere in the song.
-#include <xmp.h>
+#include "pcmmatch.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,84 +24,9 @@ constexpr long bufferFrames = 16384 / 4;  // the show's output buffer, in stereo
 constexpr long endFrames = 44100 * 10 / 1000;
 constexpr long gapFrames = 44100 * 5 / 1000;
 
-std::vector<short> renderModule(const char *path)
-{
-    std::vector<short> pcm;
-    xmp_context context = xmp_create_context();
-    if (xmp_load_module(context, path) != 0) {
-        std::fprintf(stderr, "audiocheck: cannot load %s\n", path);
-        std::exit(2);
-    }
-    xmp_start_player(context, 44100, 0);
-    xmp_frame_info info;
-    while (xmp_play_frame(context) == 0) {
-        xmp_get_frame_info(context, &info);
-        if (info.loop_count > 0)
-            break;
-        const short *samples = static_cast<const short *>(info.buffer);
-        pcm.insert(pcm.end(), samples, samples + info.buffer_size / 2);
-    }
-    xmp_free_context(context);
-    return pcm;
-}
-
-std::vector<short> readRaw(const char *path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "audiocheck: cannot read %s\n", path);
-        std::exit(2);
-    }
-    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    std::vector<short> pcm(bytes.size() / 2);
-    std::copy(bytes.begin(), bytes.begin() + long(pcm.size() * 2), reinterpret_cast<char *>(pcm.data()));
-    return pcm;
-}
-
-bool silent(const std::vector<short> &pcm, long frame)
-{
-    return pcm[size_t(2 * frame)] == 0 && pcm[size_t(2 * frame + 1)] == 0;
-}
-
-long firstSound(const std::vector<short> &pcm)
-{
-    const long frames = long(pcm.size() / 2);
-    for (long f = 0; f < frames; ++f)
-        if (!silent(pcm, f))
-            return f;
-    return -1;
-}
-
-long lastSound(const std::vector<short> &pcm)
-{
-    for (long f = long(pcm.size() / 2) - 1; f >= 0; --f)
-        if (!silent(pcm, f))
-            return f;
-    return -1;
-}
-
-// The first reference frame from which the recording's next frames agree.
-long matchInReference(const std::vector<short> &reference, const std::vector<short> &recording,
-                      long recStart)
-{
-    constexpr long window = 256;
-    const long refFrames = long(reference.size() / 2), recFrames = long(recording.size() / 2);
-    if (recStart + window > recFrames)
-        return -1;
-    for (long r = 0; r + window <= refFrames; ++r) {
-        long k = 0;
-        for (; k < window; ++k) {
-            const short *a = &recording[size_t(2 * (recStart + k))], *b = &reference[size_t(2 * (r + k))];
-            if (std::abs(a[0] - b[0]) > 2 || std::abs(a[1] - b[1]) > 2)
-                break;
-        }
-        if (k == window)
-            return r;
-    }
-    return -1;
-}
-
 } // namespace
+
+using namespace pcm;
 
 int main(int argc, char **argv)
 {
