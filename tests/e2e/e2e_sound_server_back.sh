@@ -8,7 +8,7 @@ start_pulse
 server=${started_pids[-1]}
 start_recording
 started=$(now)
-timeout 150 "$show" 2>"$out/stderr" &
+KARNVELDT_TRACE=$out/trace.txt timeout 150 "$show" 2>"$out/stderr" &
 pid=$!
 sleep 20
 { kill -KILL "$server" && wait "$server"; } 2>/dev/null
@@ -18,12 +18,19 @@ mv "$out/recording.raw" "$out/before.raw"
 sleep 10
 start_pulse
 server_back=$(now)
-start_recording
+# The new server's sink is recorded with arrival times in CLOCK_MONOTONIC, the
+# trace's clock, and kept running by zeros as before.
+pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
+started_pids+=($!)
+"$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
+recorder=$!
+started_pids+=($recorder)
 back=$(elapsed "$started")
 wait "$pid"
 status=$?
 took=$(elapsed "$started")
-stop_recording
+sleep 0.5
+kill "$recorder" && wait "$recorder"
 echo "server back at ${back}s; exit status $status after ${took}s"; cat "$out/stderr"
 # Ended by itself: the timeout would say 124. How long it took is no measure
 # here, since an idle null sink makes a new stream wait up to 2 s, and the
@@ -53,4 +60,14 @@ check "the show resumed where it stood, within the retry interval" \
 # its start or very soon after.
 check "the new server played the song from where the show resumed" \
     test "$(echo "$song_after - ${resumed:-0} > -0.01 && $song_after - ${resumed:-0} < 0.3" | bc)" -eq 1
+# Five seconds into the restored sound, when the new sink has settled: the song
+# position the recorder heard then is the one the trace's clock showed.
+probe=$(echo "($(field first_sound_recording_s "$out/after.txt") + 5) * 44100 / 1" | bc)
+heard_at=$(awk -v f="$probe" '$3 >= f { print $1; exit }' "$out/timing.txt")
+traced=$(awk -v t="${heard_at:-0}" '{ d = $1 - t; if (d < 0) d = -d; if (best == "" || d < best) { best = d; c = $3 } }
+    END { print c }' "$out/trace.txt")
+song_heard=$(echo "$song_after + 5" | bc)
+echo "at ${heard_at:-?} the sink played song ${song_heard}s; the trace's clock said ${traced:-?}s"
+check "the restored sound plays at the song position the trace shows (within 0.1 s)" \
+    test "$(echo "${traced:-0} - $song_heard < 0.1 && ${traced:-0} - $song_heard > -0.1" | bc)" -eq 1
 finish
