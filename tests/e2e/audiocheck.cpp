@@ -2,14 +2,16 @@
 // module: aligns the two at the first sound, then reports length, gaps of
 // silence inside the sound, and likeness. Exit status 0 when they match.
 // With --part the recording may be any stretch of the module (a run ended
-// early, beside other runs): neither its length nor gaps are checked, only that
-// most of it is the module's samples.
+// early, beside other runs): its length is not checked, and a short gap (after
+// which the samples no longer line up) is let pass; it must begin with the
+// module's samples and sound for nine tenths of its length.
 //
 // usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw   (s16le, stereo, 44,100 Hz)
 // --late: the recording joined the song part-way (a sound server that came
 // back): its first sound may lie anywhere in the song.
 #include "pcmmatch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +53,10 @@ int main(int argc, char **argv)
         return 1;
     }
     const long offset = recStart - start;  // recording frame = reference frame + offset
+    // Where the last sound lies in the song, found on its own: a recording cut
+    // short by a lost server ends wherever the server stopped.
+    const long lastWindow = matchInReference(reference, recording, std::max(recStart, recEnd - 255));
+    const long lastInSong = lastWindow < 0 ? -1 : lastWindow + (recEnd - std::max(recStart, recEnd - 255));
     const long refLength = refEnd - refStart + 1, recLength = recEnd - recStart + 1;
     const long missingStart = start - refStart;
 
@@ -95,11 +101,12 @@ int main(int argc, char **argv)
     const long missingEnd = refEnd - (recEnd - offset);
     std::printf("reference_s=%.3f recorded_s=%.3f missing_start_ms=%.1f missing_end_ms=%.1f "
                 "gaps=%ld gap_ms=%.1f identical=%.4f error_db=%.1f "
-                "first_sound_song_s=%.4f first_sound_recording_s=%.4f\n",
+                "first_sound_song_s=%.4f first_sound_recording_s=%.4f "
+                "last_sound_song_s=%.4f\n",
                 refLength / 44100.0, recLength / 44100.0, missingStart * 1000.0 / 44100,
                 missingEnd * 1000.0 / 44100, gaps, gapTotal * 1000.0 / 44100, match, errorDb,
-                start / 44100.0, recStart / 44100.0);
+                start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
     const bool whole = std::labs(missingEnd) <= endFrames && (late || missingStart <= bufferFrames);
-    const bool ok = part ? match > 0.5 : whole && gaps == 0 && match > 0.99;
+    const bool ok = part ? gapTotal < recLength / 10 : whole && gaps == 0 && match > 0.99;
     return ok ? 0 : 1;
 }

@@ -51,6 +51,12 @@ show_geometry() {
     echo none
 }
 screenshot() { import -window root "$1"; }
+# sleep_until SECONDS: until that long after $launched.
+sleep_until() {
+    local wait; wait=$(echo "$1 - $(elapsed "$launched")" | bc)
+    [ "$(echo "$wait > 0" | bc)" -eq 1 ] && sleep "$wait"
+    return 0
+}
 image_size() { identify -format %wx%h "$1"; }
 
 # end_with_escape PID: presses Escape, waits at most 2 s and checks status 0.
@@ -70,6 +76,7 @@ end_with_escape() {
 play_on_screen() {
     local size=$1; shift
     start_recording
+    launched=$(now)
     "$show" "$@" 2>"$out/stderr" &
     local pid=$!
     sleep 4

@@ -8,9 +8,11 @@
 //   greyleft    grey marks on the left half
 //   greyright   grey marks on the right half
 //   text        white text near the centre (the title or the credits)
+//   credits     the credits: white text on both sides of the centre and none in
+//               the 20-pixel gap between their columns, where the title has some
 //   black       it is black all over
 //   fine        drawn at its own pixels, not enlarged from half the size: sharp
-//               edges (a step of more than 120 between neighbours) are many
+//               edges (a step of more than 60 between neighbours) are many
 //               and fall between pixels 2k and 2k+1 as often as elsewhere
 #include <QColor>
 #include <QGuiApplication>
@@ -56,7 +58,7 @@ double oddEdgeShare(const QImage &image, long *edges)
             const QRgb a = line[x - 1], b = line[x];
             const int step = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                                        std::abs(qBlue(a) - qBlue(b))});
-            if (step > 120) {
+            if (step > 60) {
                 ++*edges;
                 odd += x % 2;
             }
@@ -99,6 +101,12 @@ int main(int argc, char **argv)
     } else if (question == "text") {
         value = share(image, w / 4, h / 2 - 80, 3 * w / 4, h / 2 + 80, isWhite);
         yes = value > 0.01;
+    } else if (question == "credits") {
+        const int x = w / 2, y = h / 2;
+        const double gap = share(image, x - 6, y - 60, x + 6, y + 60, isWhite);
+        value = std::min(share(image, x - 200, y - 60, x - 10, y + 60, isWhite),
+                         share(image, x + 10, y - 60, x + 200, y + 60, isWhite));
+        yes = gap == 0 && value > 0.01;
     } else if (question == "black") {
         value = share(image, 0, 0, w, h, isBlack);
         yes = value > 0.99;

@@ -1,0 +1,254 @@
+// Reads the trace the show writes with KARNVELDT_TRACE (one line per paint:
+// monotonic seconds, song time of the record painted, song time heard, step)
+// and answers the end-to-end tests' questions about the steps on the screen.
+//
+// usage:
+//   stepcheck error TRACE RATE      painted step minus floor(heard x RATE): the
+//                                   share of paints at each error and the largest;
+//                                   paints per second in 10-s windows. Status 1
+//                                   when a paint is more than one step off.
+//   stepcheck shown TRACE T0 T1     the steps that may be on the screen between
+//                                   monotonic T0 and T1: the two painted last
+//                                   before T0 (the newer may not be presented yet)
+//                                   and those painted in between
+//   stepcheck songtime TRACE T      the song time heard at monotonic T
+//   stepcheck clockoffset           CLOCK_REALTIME minus CLOCK_MONOTONIC, in seconds,
+//                                   for scripts that read the wall clock
+//   stepcheck flashes TRACE DIR     the snare flashes in the capture's frames in
+//                                   DIR (frame-N.png is step N) and when the trace
+//                                   shows each on the screen: lines "FROM TO MS"
+//   stepcheck durations TRACE FILE RATE  judges flashes, lines "FROM TO MS" in
+//                                   monotonic seconds: each lasts 20 steps within
+//                                   one paint, the longest paint interval within
+//                                   50 ms of its edges. Stretches longer than
+//                                   24 steps are snares overlapping and only
+//                                   counted. Status 1 when one is off or fewer
+//                                   than 3 were seen.
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QRegularExpression>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ctime>
+#include <map>
+#include <vector>
+
+namespace {
+
+struct Paint {
+    double monotonic = 0;
+    double recordSong = 0;
+    double heardSong = 0;
+    long long step = 0;
+};
+
+std::vector<Paint> readTrace(const char *path)
+{
+    std::vector<Paint> paints;
+    FILE *file = std::fopen(path, "r");
+    if (!file)
+        return paints;
+    Paint paint;
+    while (std::fscanf(file, "%lf %lf %lf %lld", &paint.monotonic, &paint.recordSong, &paint.heardSong, &paint.step) == 4)
+        paints.push_back(paint);
+    std::fclose(file);
+    return paints;
+}
+
+int stepError(const std::vector<Paint> &paints, int rate)
+{
+    std::map<long long, long> counts;
+    long long worst = 0;
+    for (const Paint &paint : paints) {
+        // The heard time is written to the microsecond: a step falling due in
+        // that microsecond reads as the one before it.
+        const long long due = (long long)std::floor(paint.heardSong * rate + 1e-3);
+        const long long error = paint.step - due;
+        ++counts[error];
+        if (std::llabs(error) > std::llabs(worst))
+            worst = error;
+    }
+    std::printf("paints %zu, largest step error %lld\n", paints.size(), worst);
+    for (const auto &count : counts)
+        std::printf("  step error %+lld: %.2f%% of paints\n", count.first, 100.0 * count.second / paints.size());
+
+    std::vector<long> perWindow;
+    const double start = paints.front().monotonic;
+    for (const Paint &paint : paints) {
+        const size_t window = size_t((paint.monotonic - start) / 10);
+        perWindow.resize(std::max(perWindow.size(), window + 1));
+        ++perWindow[window];
+    }
+    perWindow.pop_back();  // the last window is not whole
+    if (!perWindow.empty()) {
+        const auto [least, most] = std::minmax_element(perWindow.begin(), perWindow.end());
+        double sum = 0;
+        for (long count : perWindow)
+            sum += count;
+        std::printf("paints per second in %zu 10-s windows: min %.1f avg %.1f max %.1f\n", perWindow.size(),
+                    *least / 10.0, sum / perWindow.size() / 10, *most / 10.0);
+    }
+    return std::llabs(worst) <= 1 ? 0 : 1;
+}
+
+int shown(const std::vector<Paint> &paints, double from, double to)
+{
+    const auto first = std::lower_bound(paints.begin(), paints.end(), from,
+                                        [](const Paint &paint, double t) { return paint.monotonic < t; });
+    auto candidate = first - std::min<long>(2, first - paints.begin());
+    for (; candidate != paints.end() && candidate->monotonic <= to; ++candidate)
+        std::printf("%lld\n", candidate->step);
+    return 0;
+}
+
+int songTime(const std::vector<Paint> &paints, double at)
+{
+    const auto after = std::lower_bound(paints.begin(), paints.end(), at,
+                                        [](const Paint &paint, double t) { return paint.monotonic < t; });
+    if (after == paints.begin() || after == paints.end()) {
+        std::fprintf(stderr, "stepcheck: %.6f is outside the trace\n", at);
+        return 1;
+    }
+    const Paint &before = *(after - 1);
+    // The heard clock runs at the song's pace between two paints.
+    std::printf("%.3f\n", before.heardSong + (at - before.monotonic));
+    return 0;
+}
+
+// The snare's tint, by flashwatch's rule: at the bottom corners and centre,
+// where nothing else is drawn before the blood runs down there, red above
+// green by more than the background's 5, on average over four rows (the
+// discord distortion tints alternate rows apart).
+bool tinted(const QImage &frame)
+{
+    const int w = frame.width(), h = frame.height();
+    for (const int x : {w / 50, w / 2, w - w / 50}) {
+        int difference = 0;
+        for (int y = h - 4; y < h; ++y)
+            difference += qRed(frame.pixel(x, y)) - qGreen(frame.pixel(x, y));
+        if (difference <= 4 * 7)
+            return false;
+    }
+    return true;
+}
+
+int flashes(const std::vector<Paint> &paints, const char *directory)
+{
+    const QDir dir(QString::fromLocal8Bit(directory));
+    const QRegularExpression name(QStringLiteral("^frame-(\\d+)\\.png$"));
+    std::map<long long, bool> steps;
+    for (const QString &file : dir.entryList({QStringLiteral("frame-*.png")})) {
+        const auto match = name.match(file);
+        if (match.hasMatch())
+            steps[match.captured(1).toLongLong()] = tinted(QImage(dir.filePath(file)));
+    }
+    if (steps.empty()) {
+        std::fprintf(stderr, "stepcheck: no frames in %s\n", directory);
+        return 1;
+    }
+    const auto firstPaintFrom = [&](long long step) {
+        return std::find_if(paints.begin(), paints.end(), [step](const Paint &paint) { return paint.step >= step; });
+    };
+    for (auto it = steps.begin(); it != steps.end(); ++it) {
+        if (!it->second || (it != steps.begin() && std::prev(it)->second))
+            continue;
+        auto last = it;
+        while (std::next(last) != steps.end() && std::next(last)->second)
+            ++last;
+        const auto on = firstPaintFrom(it->first), off = firstPaintFrom(last->first + 1);
+        if (on == paints.end() || off == paints.end() || std::next(last) == steps.end())
+            continue;
+        std::printf("%.6f %.6f %.1f steps %lld-%lld\n", on->monotonic, off->monotonic,
+                    (off->monotonic - on->monotonic) * 1000, it->first, last->first);
+    }
+    return 0;
+}
+
+
+// The longest interval between paints within 50 ms of monotonic time t: how
+// late the screen may show a change due at t.
+double paintIntervalAt(const std::vector<Paint> &paints, double t)
+{
+    double longest = 0;
+    for (size_t i = 1; i < paints.size(); ++i)
+        if (paints[i].monotonic > t - 0.05 && paints[i - 1].monotonic < t + 0.05)
+            longest = std::max(longest, paints[i].monotonic - paints[i - 1].monotonic);
+    return longest;
+}
+
+int durations(const std::vector<Paint> &paints, const char *path, int rate)
+{
+    FILE *file = std::fopen(path, "r");
+    if (!file) {
+        std::fprintf(stderr, "stepcheck: cannot read %s\n", path);
+        return 2;
+    }
+    const double flash = 20.0 / rate, overlapLimit = 24.0 / rate;
+    int single = 0, off = 0, overlapping = 0;
+    double shortest = 1e9, longest = 0, sum = 0;
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        double from = 0, to = 0;
+        if (std::sscanf(line, "%lf %lf", &from, &to) != 2)
+            continue;
+        const double lasted = to - from;
+        if (lasted > overlapLimit) {
+            ++overlapping;
+            continue;
+        }
+        const double allowed = std::max(paintIntervalAt(paints, from), paintIntervalAt(paints, to)) + 0.002;
+        const bool ok = std::fabs(lasted - flash) <= allowed;
+        std::printf("flash at %.3f: %.1f ms, allowed %.1f +- %.1f%s\n", from, lasted * 1000, flash * 1000,
+                    allowed * 1000, ok ? "" : "  OFF");
+        ++single;
+        off += !ok;
+        shortest = std::min(shortest, lasted);
+        longest = std::max(longest, lasted);
+        sum += lasted;
+    }
+    std::fclose(file);
+    std::printf("flashes: %d, min %.1f avg %.1f max %.1f ms (20 steps = %.1f ms); %d off by more than one paint;"
+                " %d stretches of overlapping flashes\n",
+                single, shortest * 1000, single ? sum / single * 1000 : 0.0, longest * 1000, flash * 1000, off,
+                overlapping);
+    return single >= 3 && off == 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QGuiApplication application(argc, argv);
+    const QByteArray command = argc > 1 ? argv[1] : "";
+    if (command == "clockoffset" && argc == 2) {
+        timespec wall, monotonic;
+        clock_gettime(CLOCK_REALTIME, &wall);
+        clock_gettime(CLOCK_MONOTONIC, &monotonic);
+        std::printf("%.6f\n", (wall.tv_sec - monotonic.tv_sec) + (wall.tv_nsec - monotonic.tv_nsec) * 1e-9);
+        return 0;
+    }
+    const int wanted = command == "error" || command == "songtime" || command == "flashes" ? 4
+                       : command == "shown" || command == "durations"                     ? 5
+                                                                                          : 0;
+    if (wanted == 0 || argc != wanted) {
+        std::fprintf(stderr, "usage: stepcheck error TRACE RATE | shown TRACE T0 T1 | songtime TRACE T | clockoffset"
+                             " | flashes TRACE DIR | durations TRACE FILE RATE\n");
+        return 2;
+    }
+    const std::vector<Paint> paints = readTrace(argv[2]);
+    if (paints.empty()) {
+        std::fprintf(stderr, "stepcheck: no paints in the trace %s\n", argv[2]);
+        return 2;
+    }
+    if (command == "error")
+        return stepError(paints, std::atoi(argv[3]));
+    if (command == "shown")
+        return shown(paints, std::atof(argv[3]), std::atof(argv[4]));
+    if (command == "songtime")
+        return songTime(paints, std::atof(argv[3]));
+    if (command == "durations")
+        return durations(paints, argv[3], std::atoi(argv[4]));
+    return flashes(paints, argv[3]);
+}
