@@ -20,7 +20,7 @@ start_pulse
 server_back=$(now)
 # The new server's sink is recorded with arrival times in CLOCK_MONOTONIC, the
 # trace's clock, and kept running by zeros as before.
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
+pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
 started_pids+=($!)
 "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
 recorder=$!

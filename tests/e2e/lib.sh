@@ -20,10 +20,10 @@ finish() {
 now() { date +%s.%N; }
 elapsed() { echo "$(now) - $1" | bc; }
 # Records what the null sink plays into $out/recording.raw until stop_recording.
-# A stream of zeros keeps the sink running, so that it starts the show's stream
-# at once; zeros add nothing to what is recorded.
+# A stream of zeros at a low latency keeps the sink running in small steps, so
+# that it starts the show's stream at once; zeros add nothing to what is recorded.
 start_recording() {
-    pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
     keeper=$!
     started_pids+=($keeper)
     parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &

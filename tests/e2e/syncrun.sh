@@ -7,7 +7,7 @@ echo "sound server: $(pactl info | grep "Server Name"); sink: $(pactl list short
 
 # Zeros keep the sink running, so the show's stream starts at once; they add
 # nothing to what is recorded.
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero 2>/dev/null &
+pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
 started_pids+=($!)
 "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
 recorder_pid=$!
