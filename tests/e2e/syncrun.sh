@@ -1,5 +1,7 @@
 # Sourced by the sync runs once their display and sound server are up: one
-# whole show watched by the sink's recorder and the screen probe, then synccheck.
+# whole show watched by the sink's recorder and the screen probe, then synccheck;
+# the show must also end by itself, and with the default timing the sink must
+# have played the module whole, without gaps.
 # KARNVELDT_SHOW_OPTIONS, split at spaces, are passed to the show (--literal,
 # say, to measure the first timing).
 read -r -a show_options <<<"${KARNVELDT_SHOW_OPTIONS:-}"
@@ -32,7 +34,11 @@ kill "$probe_pid" "$recorder_pid"
 wait "$probe_pid" "$recorder_pid"
 echo "exit status $status after ${took}s; probe: $(tail -1 "$out/probe.txt")"
 check "exit status 0" test "$status" -eq 0
+check "ended by itself within 3 s of the song's length" test "$(echo "$took < $song_seconds + 3" | bc)" -eq 1
 check "the recorder heard the whole run" test ! -s "$out/recorder.stderr"
+if [ ${#show_options[@]} -eq 0 ]; then
+    check "recorded sound is the module, whole and without gaps" "$build/tests/audiocheck" "$module" "$out/recording.raw"
+fi
 trace=()
 [ -s "$out/trace.txt" ] && trace=("$out/trace.txt")
 "$build/tests/synccheck" "$module" "$out/recording.raw" "$out/timing.txt" "$out/probe.txt" "${trace[@]}" \
