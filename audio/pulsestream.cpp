@@ -133,7 +133,9 @@ qint64 PulseStream::heardSample()
     // nothing can be heard that was not written, and a later timing update
     // corrects the rest (the stream need not run monotonically for that).
     pa_usec_t played = 0;
-    if (stream && pa_stream_get_time(stream, &played) == 0)
+    if (playedAll)
+        playedSamples = writtenSamples;
+    else if (stream && pa_stream_get_time(stream, &played) == 0)
         playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return firstSample + playedSamples;
 }
@@ -185,6 +187,11 @@ void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct time
         player->enter(State::Failed);
 }
 
+void PulseStream::drained(pa_stream *, int success, void *self)
+{
+    static_cast<PulseStream *>(self)->playedAll = success != 0;
+}
+
 void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 {
     static_cast<PulseStream *>(self)->write(bytes);
@@ -215,5 +222,9 @@ void PulseStream::write(size_t bytes)
         ended = true;
         if (pa_operation *trigger = pa_stream_trigger(stream, nullptr, nullptr))
             pa_operation_unref(trigger);
+        // The timing may stop short of the last samples; the drain says when
+        // every one of them has been played.
+        if (pa_operation *drain = pa_stream_drain(stream, drained, this))
+            pa_operation_unref(drain);
     }
 }

@@ -45,6 +45,7 @@ private:
     static void contextChanged(pa_context *context, void *self);
     static void streamChanged(pa_stream *stream, void *self);
     static void writable(pa_stream *stream, size_t bytes, void *self);
+    static void drained(pa_stream *stream, int success, void *self);
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
     void write(size_t bytes);
@@ -59,4 +60,5 @@ private:
     bool raised = false;  // the audio thread's priority, once
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
+    bool playedAll = false;  // the server has drained the stream
 };
