@@ -26,7 +26,9 @@ start_recording() {
     pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
     keeper=$!
     started_pids+=($keeper)
-    parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &
+    # The recorder stands for the loudspeaker: busy cores must not make it drop
+    # what the sink played, so it is given a larger buffer than the show's.
+    parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=250 >"$out/recording.raw" &
     recorder=$!
     started_pids+=($recorder)
     sleep 0.5
