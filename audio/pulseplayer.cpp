@@ -33,8 +33,9 @@ bool PulsePlayer::start(qint64 from)
     // The end of the song ends the show when it is heard, not when it is read.
     device.setQuitsAtEnd(false);
     if (candidate->settle() == PulseStream::State::Connected) {
-        candidate->play(from);
-        candidate->settle();
+        candidate->openStream();
+        if (candidate->settle() == PulseStream::State::Ready)
+            candidate->release();
     }
     if (candidate->state() != PulseStream::State::Playing) {
         device.setQuitsAtEnd(true);
@@ -75,6 +76,9 @@ void PulsePlayer::watch()
         hearUntilTheEnd();
         break;
     case PulseStream::State::Connected:
+        stream->openStream();
+        break;
+    case PulseStream::State::Ready:
         resume();
         break;
     case PulseStream::State::Failed:
@@ -129,17 +133,19 @@ void PulsePlayer::tryServer()
     stream = std::move(candidate);
 }
 
-// A server took the connection again: the sound goes on from where the silent
-// clock has pulled the device, which is where the show stands.
+// A server took the stream again: the sound goes on from where the silent
+// clock has pulled the device, which is where the show stands. Until now the
+// silent clock kept the time, however long the server took.
 void PulsePlayer::resume()
 {
     const qint64 from = device.handedSample();
     {
         QMutexLocker lock(&streamLock);
         silence.stop();
-        stream->play(from);
+        stream->release();
     }
-    std::fprintf(stderr, "karnveldt: the sound server is back, sound is on\n");
+    std::fprintf(stderr, "karnveldt: the sound server is back, sound is on from %.3f s\n",
+                 double(from) / 44100);
 }
 
 void PulsePlayer::finish()

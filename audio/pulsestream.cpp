@@ -2,6 +2,11 @@
 
 #include "xmpdevice.h"
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr int sampleRate = 44100;
@@ -15,6 +20,17 @@ struct MainloopLock {
     ~MainloopLock() { pa_threaded_mainloop_unlock(mainloop); }
     pa_threaded_mainloop *mainloop;
 };
+
+// Busy cores must not starve the sound: the audio thread asks for a modest
+// real-time priority, as sound servers do for theirs, or else a better nice
+// value. Without the right to either it stays as it is.
+void raiseThisThread()
+{
+    sched_param realtime{};
+    realtime.sched_priority = 4;
+    if (pthread_setschedparam(pthread_self(), SCHED_RR, &realtime) != 0)
+        setpriority(PRIO_PROCESS, id_t(gettid()), -11);
+}
 
 } // namespace
 
@@ -59,12 +75,11 @@ void PulseStream::connect(int timeoutMs)
     pa_threaded_mainloop_start(mainloop);
 }
 
-void PulseStream::play(qint64 from)
+void PulseStream::openStream()
 {
     MainloopLock lock(mainloop);
     if (current != State::Connected)
         return;
-    firstSample = from;
     const pa_sample_spec format{PA_SAMPLE_S16NE, sampleRate, 2};
     stream = pa_stream_new(context, "music", &format, nullptr);
     if (!stream) {
@@ -83,10 +98,23 @@ void PulseStream::play(qint64 from)
     buffer.minreq = 4096;
     buffer.fragsize = uint32_t(-1);
     const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
-                                         | PA_STREAM_ADJUST_LATENCY | PA_STREAM_NOT_MONOTONIC);
+                                         | PA_STREAM_NOT_MONOTONIC);
     current = State::Starting;
     if (pa_stream_connect_playback(stream, nullptr, &buffer, flags, nullptr, nullptr) < 0)
         enter(State::Failed);
+}
+
+void PulseStream::release()
+{
+    MainloopLock lock(mainloop);
+    if (current != State::Ready)
+        return;
+    firstSample = device.handedSample();
+    current = State::Playing;
+    // The server asked for data while the stream was held: answer that now.
+    const size_t writable = pa_stream_writable_size(stream);
+    if (writable != size_t(-1) && writable > 0)
+        write(writable);
 }
 
 PulseStream::State PulseStream::settle()
@@ -105,7 +133,9 @@ qint64 PulseStream::heardSample()
     // nothing can be heard that was not written, and a later timing update
     // corrects the rest (the stream need not run monotonically for that).
     pa_usec_t played = 0;
-    if (stream && pa_stream_get_time(stream, &played) == 0)
+    if (playedAll)
+        playedSamples = writtenSamples;
+    else if (stream && pa_stream_get_time(stream, &played) == 0)
         playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return firstSample + playedSamples;
 }
@@ -139,7 +169,7 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
     auto *player = static_cast<PulseStream *>(self);
     switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
-        player->enter(State::Playing);
+        player->enter(State::Ready);
         break;
     case PA_STREAM_FAILED:
     case PA_STREAM_TERMINATED:
@@ -153,8 +183,13 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
 void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
 {
     auto *player = static_cast<PulseStream *>(self);
-    if (player->current != State::Playing)
+    if (player->current != State::Ready && player->current != State::Playing)
         player->enter(State::Failed);
+}
+
+void PulseStream::drained(pa_stream *, int success, void *self)
+{
+    static_cast<PulseStream *>(self)->playedAll = success != 0;
 }
 
 void PulseStream::writable(pa_stream *, size_t bytes, void *self)
@@ -167,8 +202,12 @@ void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 // so that a short last stretch is heard too.
 void PulseStream::write(size_t bytes)
 {
-    if (ended)
+    if (ended || current != State::Playing)
         return;
+    if (!raised) {
+        raiseThisThread();
+        raised = true;
+    }
     void *data = nullptr;
     if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data)
         return;
@@ -183,5 +222,9 @@ void PulseStream::write(size_t bytes)
         ended = true;
         if (pa_operation *trigger = pa_stream_trigger(stream, nullptr, nullptr))
             pa_operation_unref(trigger);
+        // The timing may stop short of the last samples; the drain says when
+        // every one of them has been played.
+        if (pa_operation *drain = pa_stream_drain(stream, drained, this))
+            pa_operation_unref(drain);
     }
 }

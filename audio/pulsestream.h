@@ -13,7 +13,8 @@ class XmpDevice;
 
 class PulseStream {
 public:
-    enum class State { Connecting, Connected, Starting, Playing, Failed };
+    // Ready: the stream is there, waiting for release() before it reads the device.
+    enum class State { Connecting, Connected, Starting, Ready, Playing, Failed };
 
     explicit PulseStream(XmpDevice &device);
     ~PulseStream();
@@ -21,17 +22,21 @@ public:
     PulseStream &operator=(const PulseStream &) = delete;
 
     // Starts connecting to the default server without waiting. The connection
-    // counts as failed unless the stream plays within `timeoutMs`.
+    // counts as failed unless the stream is Ready within `timeoutMs`.
     void connect(int timeoutMs);
-    // Plays the device from its next byte, which is song sample `from`; only
-    // once Connected. The device is read on the audio thread from then on.
-    void play(qint64 from);
+    // Opens the playback stream, once Connected; it leaves the device alone
+    // until released.
+    void openStream();
+    // Once Ready: plays the device from its next byte, read on the audio
+    // thread from then on.
+    void release();
     // Blocks while the state is Connecting or Starting.
     State settle();
     State state() const { return current; }
 
-    // The song sample leaving the server now: `from` until the stream has
-    // played anything, then `from` plus what the server says it has played.
+    // The song sample leaving the server now: the first sample released until
+    // the stream has played anything, then that plus what the server says it
+    // has played.
     qint64 heardSample();
     // The song's end has been handed to the server.
     bool allWritten() const { return ended; }
@@ -40,6 +45,7 @@ private:
     static void contextChanged(pa_context *context, void *self);
     static void streamChanged(pa_stream *stream, void *self);
     static void writable(pa_stream *stream, size_t bytes, void *self);
+    static void drained(pa_stream *stream, int success, void *self);
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
     void write(size_t bytes);
@@ -51,6 +57,8 @@ private:
     qint64 firstSample = 0;
     qint64 playedSamples = 0;  // by the server's last word
     qint64 writtenSamples = 0;
+    bool raised = false;  // the audio thread's priority, once
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
+    bool playedAll = false;  // the server has drained the stream
 };

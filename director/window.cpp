@@ -48,7 +48,7 @@ void Window::paintEvent(QPaintEvent *)
 void Window::paintDueSteps()
 {
     const qint64 heard = clock->heardSample();
-    const StepRange steps = stepsToRun(lastStep, heard, rate);
+    const StepRange steps = stepsToRun(lastStep, heard + aimAhead(), rate);
     if (!steps.isEmpty()) {
         for (qint64 step = steps.first; step < steps.last; ++step)
             scene.advance(recordForStep(step), frameSize());
@@ -77,13 +77,21 @@ void Window::paintLiteralStep()
 // the display's next frame, so a paint is asked for at once.
 void Window::askForNextPaint()
 {
-    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample();
+    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead();
     if (samplesToGo <= 0 || displayPacesPaints) {
         update();
         return;
     }
     const int milliseconds = int(std::ceil(samplesToGo * 1000.0 / 44100));
     nextStep.start(qMax(1, milliseconds));
+}
+
+// A frame reaches the screen a few milliseconds after its paint starts, and
+// the newest step due is on average half a step old: aiming half a step ahead
+// of the sound heard centres the pictures on it.
+qint64 Window::aimAhead() const
+{
+    return stepSample(1, rate) / 2;
 }
 
 // Step 0 comes before any sound, with the device's zeroed record, as in the capture.

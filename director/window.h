@@ -37,6 +37,7 @@ private:
     void paintLiteralStep();
     void paintFrame(const xmp_frame_info &record);
     void askForNextPaint();
+    qint64 aimAhead() const;
     xmp_frame_info recordForStep(qint64 step, qint64 *startSample = nullptr) const;
     QSize frameSize() const;
     QImage *surfaceToDrawOn(QSize size);

@@ -12,7 +12,7 @@ echo "$(basename "$deb"): $(stat -c %s "$deb") bytes; $(dpkg-deb -f "$deb" Depen
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}' >"$out/files"
 
 export DEBIAN_FRONTEND=noninteractive
-sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
+sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo -n"  # never wait for a password
 install() { $sudo apt-get install -y "$deb" >"$out/install.log" 2>&1; }
 remove() { $sudo apt-get remove -y karnveldt >"$out/remove.log" 2>&1; }
 trap 'remove; stop_environment' EXIT

@@ -6,12 +6,14 @@ start_xvfb 3840x2160
 start_openbox
 start_pulse
 export QT_SCALE_FACTOR=2
-while_playing() {  # screenshots while the first kill mark and notes are up
-    sleep 5
-    for t in 1 2 3; do screenshot "$out/effects-$t.png"; done
+while_playing() {  # screenshots while the first notes and kill mark are up
+    for t in 10 11 12; do sleep_until "$t"; screenshot "$out/effects-$t.png"; done
+    check "effects are drawn at device pixels" any_fine "$out"/effects-*.png
+}
+any_fine() {
     local shot
-    for shot in "$out"/effects-*.png; do shotcheck "$shot" fine && return 0; done
-    check "effects are drawn at device pixels" false
+    for shot in "$@"; do shotcheck "$shot" fine && return 0; done
+    return 1
 }
 play_on_screen 3840x2160
 finish

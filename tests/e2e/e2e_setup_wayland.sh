@@ -1,13 +1,15 @@
 # Native Wayland on weston's headless output: the show's surface is the whole
 # 2560 x 1440 output, its picture fills the screen, the module plays, and the
 # show ends by itself with status 0. (weston's headless output has no keyboard,
-# so Escape cannot be pressed here.)
+# so Escape cannot be pressed here.) It starts 80 s into the song: the protocol
+# log that tells the surface's size would weigh on a whole run.
 source "$(dirname "$0")/lib.sh"
 start_weston 2560x1440
 start_pulse
 start_recording
 started=$(now)
-WAYLAND_DEBUG=client "$show" 2>"$out/stderr" &
+start=80
+WAYLAND_DEBUG=client "$show" --start $start 2>"$out/stderr" &
 pid=$!
 sleep 4
 buffer=$(grep -o 'create_buffer(new id wl_buffer@[0-9]*, [0-9]*, [0-9]*, [0-9]*' "$out/stderr" | tail -1 \
@@ -25,5 +27,5 @@ status=$?
 took=$(elapsed "$started")
 echo "exit status $status after ${took}s"
 check "exit status 0 at the song's end" test "$status" -eq 0
-check "ended by itself within 3 s of the song's length" test "$(echo "$took < $song_seconds + 3" | bc)" -eq 1
+check "ended by itself within 3 s of the song's rest" test "$(echo "$took < $song_seconds - $start + 3" | bc)" -eq 1
 finish

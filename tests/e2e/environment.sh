@@ -81,7 +81,10 @@ sink_ready() {
 # start_pulse: a PulseAudio server of our own.
 start_pulse() {
     export PULSE_RUNTIME_PATH=$runtime/pulse
+    # Real-time scheduling, as a desktop's server gets it, so that its sink
+    # keeps time beside busy processes.
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --disallow-exit \
+        --realtime=yes --high-priority=yes \
         --load="module-native-protocol-unix" --load="module-null-sink sink_name=show" \
         >"$runtime/pulse.log" 2>&1 &
     started_pids+=($!)

@@ -20,13 +20,15 @@ finish() {
 now() { date +%s.%N; }
 elapsed() { echo "$(now) - $1" | bc; }
 # Records what the null sink plays into $out/recording.raw until stop_recording.
-# A stream of zeros keeps the sink running, so that it starts the show's stream
-# at once; zeros add nothing to what is recorded.
+# A stream of zeros at a low latency keeps the sink running in small steps, so
+# that it starts the show's stream at once; zeros add nothing to what is recorded.
 start_recording() {
-    pacat --playback --raw --format=s16le --rate=44100 --channels=2 </dev/zero &
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
     keeper=$!
     started_pids+=($keeper)
-    parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=20 >"$out/recording.raw" &
+    # The recorder stands for the loudspeaker: busy cores must not make it drop
+    # what the sink played, so it is given a larger buffer than the show's.
+    parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=250 >"$out/recording.raw" &
     recorder=$!
     started_pids+=($recorder)
     sleep 0.5
@@ -51,6 +53,12 @@ show_geometry() {
     echo none
 }
 screenshot() { import -window root "$1"; }
+# sleep_until SECONDS: until that long after $launched.
+sleep_until() {
+    local wait; wait=$(echo "$1 - $(elapsed "$launched")" | bc)
+    [ "$(echo "$wait > 0" | bc)" -eq 1 ] && sleep "$wait"
+    return 0
+}
 image_size() { identify -format %wx%h "$1"; }
 
 # end_with_escape PID: presses Escape, waits at most 2 s and checks status 0.
@@ -70,6 +78,7 @@ end_with_escape() {
 play_on_screen() {
     local size=$1; shift
     start_recording
+    launched=$(now)
     "$show" "$@" 2>"$out/stderr" &
     local pid=$!
     sleep 4

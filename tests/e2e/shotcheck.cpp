@@ -12,7 +12,7 @@
 //               the 20-pixel gap between their columns, where the title has some
 //   black       it is black all over
 //   fine        drawn at its own pixels, not enlarged from half the size: sharp
-//               edges (a step of more than 120 between neighbours) are many
+//               edges (a step of more than 60 between neighbours) are many
 //               and fall between pixels 2k and 2k+1 as often as elsewhere
 #include <QColor>
 #include <QGuiApplication>
@@ -58,7 +58,7 @@ double oddEdgeShare(const QImage &image, long *edges)
             const QRgb a = line[x - 1], b = line[x];
             const int step = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
                                        std::abs(qBlue(a) - qBlue(b))});
-            if (step > 120) {
+            if (step > 60) {
                 ++*edges;
                 odd += x % 2;
             }
