@@ -43,11 +43,17 @@ start_xvfb() {
 
 # start_openbox: a window manager on the display; ready once it has announced
 # itself on the root window.
+# Now and then openbox cannot open a display that has only just come up; it
+# is given three tries.
 start_openbox() {
-    openbox --sm-disable >"$runtime/openbox.log" 2>&1 &
-    started_pids+=($!)
-    wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' \
-        || give_up openbox "$runtime/openbox.log"
+    local try
+    for try in 1 2 3; do
+        openbox --sm-disable >>"$runtime/openbox.log" 2>&1 &
+        started_pids+=($!)
+        wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' && return 0
+        kill "${started_pids[-1]}" 2>/dev/null
+    done
+    give_up openbox "$runtime/openbox.log"
 }
 
 # start_weston WxH: a headless Wayland compositor; the show then runs as a
