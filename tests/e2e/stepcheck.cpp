@@ -231,7 +231,10 @@ int durations(const std::vector<Paint> &paints, const char *path, int rate)
             ++overlapping;
             continue;
         }
-        const double allowed = std::max(paintIntervalAt(paints, from), paintIntervalAt(paints, to)) + 0.002
+        // Each edge reaches the screen when its paint has been presented, which
+        // may take up to a paint's time after the trace's time stamp: one paint
+        // at each edge.
+        const double allowed = paintIntervalAt(paints, from) + paintIntervalAt(paints, to) + 0.002
                                + unsure / 1000;
         const bool ok = std::fabs(lasted - flash) <= allowed;
         std::printf("flash at %.3f: %.1f ms, allowed %.1f +- %.1f%s\n", from, lasted * 1000, flash * 1000,
