@@ -41,12 +41,6 @@ bool XmpDevice::open(QIODevice::OpenMode mode)
     return true;
 }
 
-xmp_frame_info XmpDevice::snapshot() const
-{
-    QMutexLocker lock(&published);
-    return frameInfo;
-}
-
 bool XmpDevice::atEnd() const
 {
     return false;
@@ -63,10 +57,7 @@ bool XmpDevice::playFrame()
     if (!loaded)
         return false;
     xmp_play_frame(context);
-    {
-        QMutexLocker lock(&published);
-        xmp_get_frame_info(context, &frameInfo);
-    }
+    xmp_get_frame_info(context, &frameInfo);
     if (frameInfo.loop_count > 0 || frameInfo.buffer_size <= 0) {
         // The frame in which the song wrapped is never delivered, and a frame
         // without sound ends it too rather than be waited out. The quit is

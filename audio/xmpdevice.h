@@ -2,14 +2,14 @@
 // the module one libxmp player frame at a time and publishes that frame's
 // information for the window. It asks the application to quit when the song
 // ends, unless whoever plays it waits for the end to be heard.
-// The audio output may read it on a thread of its own: snapshot() and
-// recordAt() are the safe ways for another thread to see the records.
+// The audio output may read it on a thread of its own: recordAt() is the
+// safe way for another thread to see the records; frameInfo is the reading
+// thread's own.
 #pragma once
 
 #include "framehistory.h"
 
 #include <QIODevice>
-#include <QMutex>
 #include <QString>
 #include <atomic>
 #include <xmp.h>
@@ -24,8 +24,6 @@ public:
     bool open(QIODevice::OpenMode mode) override;
     bool atEnd() const override;
 
-    // A consistent copy of frameInfo, whichever thread is reading the device.
-    xmp_frame_info snapshot() const;
     // The record of the player frame whose sound holds song sample `sample`,
     // from the frames played lately.
     xmp_frame_info recordAt(qint64 sample, qint64 *startSample = nullptr) const
@@ -57,7 +55,6 @@ private:
     bool playFrame();
     qint64 deliverPending(char *data, qint64 maxSize);
 
-    mutable QMutex published;  // guards frameInfo against a reader on another thread
     QString modulePath;
     bool loaded = false;
     qint64 pendingOffset = 0;  // bytes of the current frame already delivered

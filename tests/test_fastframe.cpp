@@ -200,7 +200,7 @@ private slots:
         char sound[4 * songSamplesPerPlayerFrame];
         for (qint64 i = 0; i <= playerFrame; ++i)
             QCOMPARE(device.readData(sound, sizeof sound), qint64(sizeof sound));
-        const xmp_frame_info record = device.snapshot();
+        const xmp_frame_info record = device.recordAt(device.handedSample() - 1);
 
         // Grabs what the window shows after its third paint, before a fourth can come.
         struct GrabbingWindow : Window {
