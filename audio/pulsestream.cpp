@@ -23,7 +23,9 @@ struct MainloopLock {
 
 // Busy cores must not starve the sound: the audio thread asks for a modest
 // real-time priority, as sound servers do for theirs, or else a better nice
-// value. Without the right to either it stays as it is.
+// value. Without the right to either it stays as it is. Only ever called on
+// the audio thread: any other thread raised would run its work (a paint, say)
+// above the sound server and the desktop.
 void raiseThisThread()
 {
     sched_param realtime{};
@@ -204,7 +206,9 @@ void PulseStream::write(size_t bytes)
 {
     if (ended || current != State::Playing)
         return;
-    if (!raised) {
+    // release() writes the first bytes from the caller's thread; the raise
+    // waits for the first write on the audio thread itself.
+    if (!raised && pa_threaded_mainloop_in_thread(mainloop)) {
         raiseThisThread();
         raised = true;
     }
