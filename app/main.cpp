@@ -6,6 +6,8 @@
 #include "showfonts.h"
 #include "showoptions.h"
 #include "silentclock.h"
+#include "stepschedule.h"
+#include "steptiming.h"
 #include "window.h"
 #include "xmpdevice.h"
 
@@ -104,8 +106,11 @@ int main(int argc, char *argv[])
     // The sound, and the clock the pictures follow: the sound server's, or
     // without one a clock of our own at the music's pace. The literal timing
     // hands the music to Qt's audio output and paints what was handed over.
-    SilentClock silentClock(device);
-    PulsePlayer pulsePlayer(device);
+    // In silence the device plays its records on as far as the window aims
+    // past the sound, and a little more for the clock's own timer.
+    const qint64 lookahead = stepAimAhead(options.rate) + songSampleRate / 50;
+    SilentClock silentClock(device, lookahead);
+    PulsePlayer pulsePlayer(device, lookahead);
     AudioPlayer qtPlayer(device);
     const bool sound = !options.mute && (options.literal ? qtPlayer.start() : pulsePlayer.start(options.startSample));
     if (!sound) {

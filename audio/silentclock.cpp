@@ -18,8 +18,8 @@ qint64 monotonicNanoseconds()
 
 } // namespace
 
-SilentClock::SilentClock(XmpDevice &device)
-    : device(device)
+SilentClock::SilentClock(XmpDevice &device, qint64 lookahead)
+    : device(device), lookahead(lookahead)
 {
     timer.setTimerType(Qt::PreciseTimer);
     timer.setInterval(5);
@@ -37,6 +37,9 @@ void SilentClock::start(qint64 from)
 
 void SilentClock::stop()
 {
+    if (!running)
+        return;
+    handOverTo(heardSample());
     timer.stop();
     running = false;
 }
@@ -53,12 +56,10 @@ qint64 SilentClock::heardSample()
     return heard;
 }
 
-// Reads what the clock says is due, and a frame more, so that the record of
-// the sample being "heard" is always there; quits once the end is reached.
-void SilentClock::pull()
+// The sound up to `sample`, thrown away.
+void SilentClock::handOverTo(qint64 sample)
 {
-    const qint64 heard = heardSample();
-    const qint64 due = (heard + 648 - device.handedSample()) * XmpDevice::bytesPerSample;
+    const qint64 due = (sample - device.handedSample()) * XmpDevice::bytesPerSample;
     QByteArray sink(int(qMax<qint64>(due, 0)), Qt::Uninitialized);
     for (qint64 got = 0; got < due;) {
         const qint64 n = device.read(sink.data() + got, due - got);
@@ -66,6 +67,15 @@ void SilentClock::pull()
             break;
         got += n;
     }
+}
+
+// Hands over the sound up to the sample heard and plays the records on ahead
+// of it; quits once the end is reached.
+void SilentClock::pull()
+{
+    const qint64 heard = heardSample();
+    handOverTo(heard);
+    device.playAheadTo(heard + lookahead);
     const qint64 end = device.endSample();
     if (end >= 0 && heard >= end) {
         stop();

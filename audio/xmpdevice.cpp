@@ -86,11 +86,20 @@ qint64 XmpDevice::deliverPending(char *data, qint64 maxSize)
 
 // Fills the whole request, playing as many player frames as it takes: an
 // output that asks for a period at a time must get a period, or it starves.
-// The last frame may be handed over in part; its rest opens the next request,
-// so frameInfo is always the frame whose sound was handed over last.
+// The sound played ahead goes first. The last frame may be handed over in
+// part; its rest opens the next request.
 qint64 XmpDevice::readData(char *data, qint64 maxSize)
 {
     qint64 delivered = 0;
+    if (aheadOffset < ahead.size()) {
+        delivered = qMin(ahead.size() - aheadOffset, maxSize);
+        std::memcpy(data, ahead.constData() + aheadOffset, size_t(delivered));
+        aheadOffset += delivered;
+        if (aheadOffset == ahead.size()) {
+            ahead.clear();
+            aheadOffset = 0;
+        }
+    }
     while (delivered < maxSize) {
         const bool framePending = loaded && pendingOffset < frameInfo.buffer_size;
         if (!framePending && !playFrame())
@@ -99,6 +108,27 @@ qint64 XmpDevice::readData(char *data, qint64 maxSize)
     }
     handedBytes += delivered;
     return delivered;
+}
+
+// The current frame's sound not yet handed over joins the sound kept ahead,
+// before the next frame overwrites it.
+void XmpDevice::keepPendingAhead()
+{
+    if (!loaded || pendingOffset >= frameInfo.buffer_size)
+        return;
+    ahead.append(static_cast<const char *>(frameInfo.buffer) + pendingOffset,
+                 int(frameInfo.buffer_size - pendingOffset));
+    pendingOffset = frameInfo.buffer_size;
+}
+
+void XmpDevice::playAheadTo(qint64 sample)
+{
+    while (songEnd < 0 && playedSamples <= sample) {
+        keepPendingAhead();
+        if (!playFrame())
+            return;
+    }
+    keepPendingAhead();
 }
 
 bool XmpDevice::skipTo(qint64 sample)

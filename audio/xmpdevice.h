@@ -3,8 +3,8 @@
 // information for the window. It asks the application to quit when the song
 // ends, unless whoever plays it waits for the end to be heard.
 // The audio output may read it on a thread of its own: recordAt() is the
-// safe way for another thread to see the records; frameInfo is the reading
-// thread's own.
+// safe way for another thread to see the records; frameInfo (the frame played
+// last) is the reading thread's own.
 #pragma once
 
 #include "framehistory.h"
@@ -41,6 +41,11 @@ public:
     // Plays on without handing anything over until the next read starts at
     // `sample`; only before the first read. False if the song ends first.
     bool skipTo(qint64 sample);
+    // Plays on until the records reach song sample `sample`, keeping the sound
+    // of the frames played ahead for the reads to come: the records of what
+    // is about to be heard are there, while the sound handed over stays where
+    // it was. Only on the thread that reads.
+    void playAheadTo(qint64 sample);
 
     static constexpr int bytesPerSample = 4;  // 16-bit stereo
 
@@ -54,10 +59,13 @@ protected:
 private:
     bool playFrame();
     qint64 deliverPending(char *data, qint64 maxSize);
+    void keepPendingAhead();
 
     QString modulePath;
     bool loaded = false;
     qint64 pendingOffset = 0;  // bytes of the current frame already delivered
+    QByteArray ahead;          // sound played ahead and not yet handed over, from aheadOffset
+    qint64 aheadOffset = 0;
     qint64 playedSamples = 0;  // song sample at which the next frame starts
     FrameHistory history;
     std::atomic<qint64> handedBytes{0};

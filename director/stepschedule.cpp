@@ -9,6 +9,11 @@ qint64 stepSample(qint64 step, int rate)
     return step * qint64(songSampleRate) / rate;
 }
 
+qint64 stepAimAhead(int rate)
+{
+    return stepSample(1, rate) / 2;
+}
+
 qint64 stepDueAt(qint64 heard, int rate)
 {
     // The newest n with floor(n * sampleRate / rate) <= heard, that is

@@ -9,6 +9,12 @@
 // The song sample at which step `step` falls (step / rate seconds, rounded down).
 qint64 stepSample(qint64 step, int rate);
 
+// How far ahead of the sound heard the live show aims its steps, in samples:
+// a frame reaches the screen a few milliseconds after its paint starts, and
+// the newest step due is on average half a step old, so aiming half a step
+// ahead centres the pictures on the sound.
+qint64 stepAimAhead(int rate);
+
 // The newest step due when song sample `heard` is being heard.
 qint64 stepDueAt(qint64 heard, int rate);
 

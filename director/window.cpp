@@ -86,12 +86,9 @@ void Window::askForNextPaint()
     nextStep.start(qMax(1, milliseconds));
 }
 
-// A frame reaches the screen a few milliseconds after its paint starts, and
-// the newest step due is on average half a step old: aiming half a step ahead
-// of the sound heard centres the pictures on it.
 qint64 Window::aimAhead() const
 {
-    return stepSample(1, rate) / 2;
+    return stepAimAhead(rate);
 }
 
 // Step 0 comes before any sound, with the device's zeroed record, as in the capture.

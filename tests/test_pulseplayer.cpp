@@ -14,7 +14,7 @@ private slots:
         qputenv("PULSE_SERVER", "unix:/nonexistent/karnveldt-test");
         XmpDevice device;
         QVERIFY(device.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
-        PulsePlayer player(device);
+        PulsePlayer player(device, 0);
         QVERIFY2(!player.start(0), "started without a sound server");
         QCOMPARE(device.handedSample(), qint64(0));
         QCOMPARE(player.heardSample(), qint64(0));
