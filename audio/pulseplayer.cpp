@@ -4,6 +4,7 @@
 #include "xmpdevice.h"
 
 #include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -14,11 +15,25 @@ constexpr int reconnectMs = 900;
 constexpr int retryMs = 1000;
 // The end is in the server's hands once written; a stuck server gets this long.
 constexpr int endGraceMs = 3000;
+// A playing server asks for sound every few tens of milliseconds. One that
+// has not for this long is not playing it; a new stream's sink may take a
+// little longer to start.
+constexpr int stallMs = 2000;
+constexpr int firstAskMs = 4000;
+// The sound heard last went on until the loss was seen, if it was moving then.
+constexpr qint64 stillMovingNanoseconds = 100000000;
+constexpr qint64 sampleRate = 44100;
+
+qint64 monotonicNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 } // namespace
 
-PulsePlayer::PulsePlayer(XmpDevice &device)
-    : device(device), silence(device)
+PulsePlayer::PulsePlayer(XmpDevice &device, qint64 lookahead)
+    : device(device), silence(device, lookahead)
 {
     watcher.setInterval(20);
     QObject::connect(&watcher, &QTimer::timeout, [this] { watch(); });
@@ -42,6 +57,7 @@ bool PulsePlayer::start(qint64 from)
         return false;
     }
     lastHeard = from;
+    lastAdvanceNanoseconds = monotonicNanoseconds();
     stream = std::move(candidate);
     watcher.start();
     return true;
@@ -59,9 +75,11 @@ qint64 PulsePlayer::heardSample()
     if (end >= 0)
         heard = qMin(heard, end);
     // Never backwards, whatever a server's interpolation or a switch of clocks does.
-    heard = qMax(heard, lastHeard.load());
-    lastHeard = heard;
-    return heard;
+    if (heard > lastHeard) {
+        lastHeard = heard;
+        lastAdvanceNanoseconds = monotonicNanoseconds();
+    }
+    return lastHeard;
 }
 
 void PulsePlayer::watch()
@@ -82,15 +100,26 @@ void PulsePlayer::watch()
         resume();
         break;
     case PulseStream::State::Failed:
-        loseServer();
+        loseServer("lost the sound server");
         break;
     default:
         break;
     }
 }
 
+// Whether the server has stopped taking the sound before the song's end was handed over.
+bool PulsePlayer::stalled()
+{
+    if (stream->allWritten())
+        return false;
+    const int patience = stream->askedSinceRelease() ? stallMs : firstAskMs;
+    return stream->millisecondsSinceAsked() > patience;
+}
+
 void PulsePlayer::hearUntilTheEnd()
 {
+    if (stalled())
+        return loseServer("the sound server stopped taking the sound");
     // Asked every tick, so that a lost server leaves a recent last sample heard.
     const qint64 heard = heardSample();
     const qint64 end = device.endSample();
@@ -104,11 +133,17 @@ void PulsePlayer::hearUntilTheEnd()
         finish();
 }
 
-// Either the playing stream has failed, or an attempt to reconnect has.
-void PulsePlayer::loseServer()
+// Either the playing stream has failed or stalled, or an attempt to reconnect
+// has failed. The silence takes up where the sound stood at this moment: if
+// it was still moving when last read, it has moved on since, but never past
+// what the server was given.
+void PulsePlayer::loseServer(const char *why)
 {
     const bool wasPlaying = !silence.isRunning();
-    const qint64 heard = heardSample();
+    qint64 from = heardSample();
+    const qint64 sinceAdvance = monotonicNanoseconds() - lastAdvanceNanoseconds;
+    if (wasPlaying && sinceAdvance < stillMovingNanoseconds)
+        from = qMin(from + sinceAdvance * sampleRate / 1000000000, device.handedSample());
     {
         QMutexLocker lock(&streamLock);
         stream.reset();
@@ -116,9 +151,10 @@ void PulsePlayer::loseServer()
     sinceAttempt.start();
     if (!wasPlaying)
         return;
-    std::fprintf(stderr, "karnveldt: lost the sound server, sound is off\n");
+    std::fprintf(stderr, "karnveldt: %s, sound is off\n", why);
     sinceAllWritten.invalidate();
-    silence.start(heard);
+    lastHeard = qMax(lastHeard.load(), from);
+    silence.start(from);
 }
 
 void PulsePlayer::tryServer()
@@ -133,19 +169,26 @@ void PulsePlayer::tryServer()
     stream = std::move(candidate);
 }
 
-// A server took the stream again: the sound goes on from where the silent
-// clock has pulled the device, which is where the show stands. Until now the
-// silent clock kept the time, however long the server took.
+// A server took the stream again: the sound goes on from the sample the
+// silent clock says is heard now, which is where the show stands. Until now
+// the silent clock kept the time, however long the server took; it keeps it
+// while the server's sink is suspended, and if the stream fails even now.
 void PulsePlayer::resume()
 {
-    const qint64 from = device.handedSample();
+    if (stream->sinkSuspended())
+        return;
+    qint64 from = 0;
     {
         QMutexLocker lock(&streamLock);
         silence.stop();
-        stream->release();
+        from = device.handedSample();
+        if (!stream->release()) {
+            silence.start(device.handedSample());
+            return;
+        }
     }
     std::fprintf(stderr, "karnveldt: the sound server is back, sound is on from %.3f s\n",
-                 double(from) / 44100);
+                 double(from) / sampleRate);
 }
 
 void PulsePlayer::finish()

@@ -1,8 +1,10 @@
 // The show's sound through the sound server (PulseAudio, or PipeWire's
 // PulseAudio server) and the show's clock: the song sample the server is
-// playing out now. If the server goes away the show carries on in silence at
-// the music's pace from the last sample heard, and the sound comes back when a
-// server does. Ends the show once the song's end has been heard.
+// playing out now. If the server goes away, or stops taking the sound for
+// about two seconds (hung, stopped, its sink suspended), the show carries on
+// in silence at the music's pace from the sample heard last, and the sound
+// comes back when a server plays again. Ends the show once the song's end has
+// been heard.
 #pragma once
 
 #include "showclock.h"
@@ -19,7 +21,9 @@ class XmpDevice;
 
 class PulsePlayer : public ShowClock {
 public:
-    explicit PulsePlayer(XmpDevice &device);
+    // lookahead: how far past the sample heard the records must reach while
+    // the show runs in silence.
+    PulsePlayer(XmpDevice &device, qint64 lookahead);
     ~PulsePlayer() override;
 
     // Plays from song sample `from`, where the device has been skipped to;
@@ -31,7 +35,8 @@ public:
 private:
     void watch();
     void hearUntilTheEnd();
-    void loseServer();
+    bool stalled();
+    void loseServer(const char *why);
     void tryServer();
     void resume();
     void finish();
@@ -44,4 +49,5 @@ private:
     QElapsedTimer sinceAttempt;
     QElapsedTimer sinceAllWritten;
     std::atomic<qint64> lastHeard{0};
+    std::atomic<qint64> lastAdvanceNanoseconds{0};  // when lastHeard last moved on
 };

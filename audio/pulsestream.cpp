@@ -2,6 +2,7 @@
 
 #include "xmpdevice.h"
 
+#include <chrono>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -10,6 +11,12 @@
 namespace {
 
 constexpr int sampleRate = 44100;
+
+qint64 monotonicNanoseconds()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 // Locks the mainloop for the scope: everything libpulse owns is touched under it.
 struct MainloopLock {
@@ -106,17 +113,30 @@ void PulseStream::openStream()
         enter(State::Failed);
 }
 
-void PulseStream::release()
+bool PulseStream::release()
 {
     MainloopLock lock(mainloop);
     if (current != State::Ready)
-        return;
+        return false;
     firstSample = device.handedSample();
+    lastAskedNanoseconds = monotonicNanoseconds();
     current = State::Playing;
     // The server asked for data while the stream was held: answer that now.
     const size_t writable = pa_stream_writable_size(stream);
     if (writable != size_t(-1) && writable > 0)
         write(writable);
+    return true;
+}
+
+bool PulseStream::sinkSuspended()
+{
+    MainloopLock lock(mainloop);
+    return stream && pa_stream_is_suspended(stream) == 1;
+}
+
+qint64 PulseStream::millisecondsSinceAsked() const
+{
+    return (monotonicNanoseconds() - lastAskedNanoseconds) / 1000000;
 }
 
 PulseStream::State PulseStream::settle()
@@ -196,7 +216,12 @@ void PulseStream::drained(pa_stream *, int success, void *self)
 
 void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 {
-    static_cast<PulseStream *>(self)->write(bytes);
+    auto *player = static_cast<PulseStream *>(self);
+    if (player->current == State::Playing) {
+        player->lastAskedNanoseconds = monotonicNanoseconds();
+        player->asked = true;
+    }
+    player->write(bytes);
 }
 
 // Hands the server the module's bytes exactly as the device gives them. Once

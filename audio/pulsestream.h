@@ -28,8 +28,9 @@ public:
     // until released.
     void openStream();
     // Once Ready: plays the device from its next byte, read on the audio
-    // thread from then on.
-    void release();
+    // thread from then on. False, with the device untouched, when the stream
+    // is not Ready (it may have failed since it was seen Ready).
+    bool release();
     // Blocks while the state is Connecting or Starting.
     State settle();
     State state() const { return current; }
@@ -40,6 +41,13 @@ public:
     qint64 heardSample();
     // The song's end has been handed to the server.
     bool allWritten() const { return ended; }
+    // Milliseconds since the server last asked for sound (or since release,
+    // before it first asked), and whether it has asked since release: a
+    // server that plays takes sound every few tens of milliseconds.
+    qint64 millisecondsSinceAsked() const;
+    // The sink the stream plays on is suspended: nothing it is given is heard.
+    bool sinkSuspended();
+    bool askedSinceRelease() const { return asked; }
 
 private:
     static void contextChanged(pa_context *context, void *self);
@@ -60,5 +68,7 @@ private:
     bool raised = false;  // the audio thread's priority, once
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
+    std::atomic<qint64> lastAskedNanoseconds{0};  // of the monotonic clock
+    std::atomic<bool> asked{false};
     bool playedAll = false;  // the server has drained the stream
 };
