@@ -1,11 +1,14 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
 #include "audioplayer.h"
+#include "displayopening.h"
 #include "painttrace.h"
 #include "pulseplayer.h"
 #include "showfonts.h"
 #include "showoptions.h"
 #include "silentclock.h"
+#include "songlength.h"
+#include "steptiming.h"
 #include "window.h"
 #include "xmpdevice.h"
 
@@ -38,6 +41,19 @@ QScreen *pickScreen(const QString &wanted)
     return nullptr;
 }
 
+// "--start 91 is past the end of the song (90.015 s)": the song's length to
+// the millisecond, or finer where that would round it up to the start asked for.
+QString pastTheEnd(const ShowOptions &options, qint64 songSamples)
+{
+    const double songSeconds = double(songSamples) / songSampleRate;
+    const double startSeconds = options.startText.toDouble();
+    int decimals = 3;
+    while (decimals < 6 && QString::number(songSeconds, 'f', decimals).toDouble() >= startSeconds)
+        ++decimals;
+    return QStringLiteral("--start %1 is past the end of the song (%2 s)")
+        .arg(options.startText, QString::number(songSeconds, 'f', decimals));
+}
+
 QString screenNames()
 {
     QStringList names;
@@ -65,11 +81,24 @@ int main(int argc, char *argv[])
         break;
     }
 
+    // Found before the display is opened, so that a display is not needed to hear of it.
+    if (options.startSample > 0) {
+        const qint64 songSamples = songLength(QStringLiteral(":/music.xm"), &message);
+        if (songSamples < 0) {
+            std::fprintf(stderr, "karnveldt: cannot load the music: %s\n", qPrintable(message));
+            return 1;
+        }
+        if (options.startSample >= songSamples)
+            return usageError(pastTheEnd(options, songSamples));
+    }
+
     // A paint is asked for when a step falls due: it should come then, not
     // after Qt's default wait of 5 ms (which the literal timing keeps).
     if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
         qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    DisplayOpening displayOpening(arguments);
     QGuiApplication application(argc, argv);
+    displayOpening.opened();
     QScreen *screen = pickScreen(options.screen);
     if (!screen)
         return usageError(QStringLiteral("there is no screen %1; the screens are %2").arg(options.screen, screenNames()));
@@ -99,7 +128,7 @@ int main(int argc, char *argv[])
     const bool started = options.literal ? device.skipTo(options.startSample)
                                          : window.startAt(options.startSample, frameSize);
     if (!started)
-        return usageError(QStringLiteral("--start is past the end of the song"));
+        return usageError(pastTheEnd(options, device.endSample()));
 
     // The sound, and the clock the pictures follow: the sound server's, or
     // without one a clock of our own at the music's pace. The literal timing

@@ -124,6 +124,7 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 24 * 3600)
             return usageError(QStringLiteral("--start must be a song time in seconds, not %1").arg(parser.value(start)));
         parsed.startSample = qint64(std::floor(seconds * songSampleRate));
+        parsed.startText = parser.value(start);
     }
     parsed.mute = parser.isSet(mute);
     if (parser.isSet(rate)) {
