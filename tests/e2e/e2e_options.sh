@@ -91,4 +91,12 @@ check "--mute --start 85 ends by itself with status 0 within 10 s" \
     test "$status" -eq 0 -a "$(echo "$took < 10" | bc)" -eq 1
 check "the sink heard nothing" cmp -s -n "$(stat -c %s "$out/recording.raw")" "$out/recording.raw" /dev/zero
 check "the sink was recorded" test -s "$out/recording.raw"
+
+# A trace that cannot be written to the end: one line says so, and the status.
+KARNVELDT_TRACE=/dev/full timeout 30 "$show" --mute --start 88 --window 320x180 2>"$out/stderr"
+status=$?
+cat "$out/stderr"
+check "a trace on a full disk ends the show with status 1 (status $status)" test "$status" -eq 1
+check "and one line on stderr says why" \
+    test "$(grep -c "cannot write the trace /dev/full: No space left on device" "$out/stderr")" -eq 1
 finish
