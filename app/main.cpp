@@ -8,7 +8,7 @@
 #include "showoptions.h"
 #include "silentclock.h"
 #include "songlength.h"
-#include "steptiming.h"
+#include "songseconds.h"
 #include "window.h"
 #include "xmpdevice.h"
 
@@ -41,17 +41,10 @@ QScreen *pickScreen(const QString &wanted)
     return nullptr;
 }
 
-// "--start 91 is past the end of the song (90.015 s)": the song's length to
-// the millisecond, or finer where that would round it up to the start asked for.
 QString pastTheEnd(const ShowOptions &options, qint64 songSamples)
 {
-    const double songSeconds = double(songSamples) / songSampleRate;
-    const double startSeconds = options.startText.toDouble();
-    int decimals = 3;
-    while (decimals < 6 && QString::number(songSeconds, 'f', decimals).toDouble() >= startSeconds)
-        ++decimals;
     return QStringLiteral("--start %1 is past the end of the song (%2 s)")
-        .arg(options.startText, QString::number(songSeconds, 'f', decimals));
+        .arg(options.startText, songEndText(songSamples, options.startText.toDouble()));
 }
 
 QString screenNames()
