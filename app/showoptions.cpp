@@ -35,6 +35,9 @@ const char usage[] =
     "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
     "monotonic seconds, song time of the music painted, song time heard, step.\n";
 
+// As the capture allows: beyond it Qt clamps the window and paints nothing.
+constexpr int maxWindowSide = 16384;
+
 bool parseSize(const QString &text, QSize *size)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
@@ -42,7 +45,27 @@ bool parseSize(const QString &text, QSize *size)
     if (!match.hasMatch())
         return false;
     *size = QSize(match.captured(1).toInt(), match.captured(2).toInt());
-    return size->width() > 0 && size->height() > 0;
+    return size->width() >= 1 && size->height() >= 1 && size->width() <= maxWindowSide
+        && size->height() <= maxWindowSide;
+}
+
+// --window takes its size as the next argument, so that a bare --window still
+// works; "--window=WxH", which the help's "--window [WxH]" invites, is split
+// into the two.
+QStringList splitWindowValue(const QStringList &arguments)
+{
+    static const QRegularExpression joined(QStringLiteral("^(--?window)=(.*)$"));
+    QStringList split;
+    bool optionsEnded = false;
+    for (const QString &argument : arguments) {
+        optionsEnded = optionsEnded || argument == QLatin1String("--");
+        const QRegularExpressionMatch match = joined.match(argument);
+        if (match.hasMatch() && !optionsEnded)
+            split << match.captured(1) << match.captured(2);
+        else
+            split << argument;
+    }
+    return split;
 }
 
 } // namespace
@@ -69,7 +92,7 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
         *message = what;
         return OptionsOutcome::UsageError;
     };
-    if (!parser.parse(arguments))
+    if (!parser.parse(splitWindowValue(arguments)))
         return usageError(parser.errorText());
     if (parser.isSet(help)) {
         *message = QString::fromLatin1(usage).arg(defaultStepRate);
@@ -89,7 +112,8 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
         if (!parsed.windowed)
             return usageError(QStringLiteral("a window size (%1) goes with --window").arg(positional.first()));
         if (!parseSize(positional.first(), &parsed.windowSize))
-            return usageError(QStringLiteral("the window size must be WxH, like 1280x720, not %1").arg(positional.first()));
+            return usageError(QStringLiteral("the window size must be WxH, each from 1 to %1, like 1280x720, not %2")
+                                  .arg(maxWindowSide).arg(positional.first()));
     }
     parsed.screen = parser.value(screen);
     if (parser.isSet(screen) && parsed.screen.isEmpty())
@@ -100,6 +124,7 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
         if (!ok || !std::isfinite(seconds) || seconds < 0 || seconds > 24 * 3600)
             return usageError(QStringLiteral("--start must be a song time in seconds, not %1").arg(parser.value(start)));
         parsed.startSample = qint64(std::floor(seconds * songSampleRate));
+        parsed.startText = parser.value(start);
     }
     parsed.mute = parser.isSet(mute);
     if (parser.isSet(rate)) {

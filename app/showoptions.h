@@ -11,6 +11,7 @@ struct ShowOptions {
     QSize windowSize{1920, 1080};
     QString screen;              // empty: the primary screen
     qint64 startSample = 0;      // --start, in samples of the song's sound
+    QString startText;           // --start as given, for messages
     bool mute = false;
     int rate = 120;
     bool literal = false;

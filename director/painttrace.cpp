@@ -17,6 +17,7 @@ PaintTrace::~PaintTrace()
 
 bool PaintTrace::open(const QString &path, QString *error)
 {
+    this->path = path;
     file = std::fopen(QFile::encodeName(path).constData(), "w");
     if (!file)
         *error = QString::fromLocal8Bit(std::strerror(errno));
@@ -29,9 +30,15 @@ void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step)
         return;
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    std::fprintf(file, "%lld.%09ld %.6f %.6f %lld\n", static_cast<long long>(now.tv_sec), now.tv_nsec,
-                 recordSample < 0 ? -1.0 : recordSample / sampleRate, heardSample / sampleRate,
-                 static_cast<long long>(step));
+    const int written = std::fprintf(file, "%lld.%09ld %.6f %.6f %lld\n", static_cast<long long>(now.tv_sec),
+                                     now.tv_nsec, recordSample < 0 ? -1.0 : recordSample / sampleRate,
+                                     heardSample / sampleRate, static_cast<long long>(step));
     // A run that ends at a crash or a kill still leaves its trace.
-    std::fflush(file);
+    if (written >= 0 && std::fflush(file) == 0)
+        return;
+    std::fprintf(stderr, "karnveldt: cannot write the trace %s: %s; it ends here\n", qPrintable(path),
+                 std::strerror(errno));
+    writeFailed = true;
+    std::fclose(file);
+    file = nullptr;
 }

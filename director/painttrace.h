@@ -17,8 +17,14 @@ public:
     bool open(const QString &path, QString *error);
     bool isOpen() const { return file != nullptr; }
     // Song positions in samples; recordSample < 0 when no frame has played yet.
+    // The first line that cannot be written is reported on stderr, once, and
+    // ends the trace: what follows it would be a trace with a hole.
     void write(qint64 recordSample, qint64 heardSample, qint64 step);
+    // Whether a line was lost: the show's exit status says so.
+    bool failed() const { return writeFailed; }
 
 private:
     std::FILE *file = nullptr;
+    QString path;
+    bool writeFailed = false;
 };

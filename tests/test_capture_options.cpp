@@ -62,11 +62,17 @@ private slots:
         QTEST(parsed.options.fromMicroseconds, "microseconds");
     }
 
-    void help()
+    void helpAndVersion()
     {
         const ParsedCaptureOptions parsed = parseCaptureOptions({"--help"});
         QVERIFY(parsed.helpRequested);
+        QVERIFY(!parsed.versionRequested);
         QVERIFY(captureUsage().contains("--out DIR"));
+        QVERIFY(captureUsage().contains("--version"));
+        for (const char *version : {"--version", "-v"}) {
+            const ParsedCaptureOptions asked = parseCaptureOptions({version});
+            QVERIFY2(asked.versionRequested && !asked.helpRequested, version);
+        }
     }
 
     void mistakes_data()

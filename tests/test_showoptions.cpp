@@ -13,12 +13,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<OptionsOutcome>("outcome");
-        QTest::addColumn<QString>("settings");  // what the parsed options read as
+        QTest::addColumn<QString>("settings");  // what the parsed options read as, or a refusal's message holds
         const auto run = OptionsOutcome::Run;
         const auto refused = OptionsOutcome::UsageError;
         QTest::newRow("none") << QStringList{} << run << "full 1920x1080 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("window") << QStringList{"--window"} << run << "window 1920x1080 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("window size") << QStringList{"--window", "1280x720"} << run << "window 1280x720 screen= start=0 mute=0 rate=120 literal=0";
+        QTest::newRow("window size after =") << QStringList{"--window=1280x720"} << run << "window 1280x720 screen= start=0 mute=0 rate=120 literal=0";
+        QTest::newRow("largest window") << QStringList{"--window", "16384x16384"} << run << "window 16384x16384 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("everything") << QStringList{"--screen", "HDMI-1", "--start", "60", "--mute", "--rate", "60", "--literal"}
                                     << run << "full 1920x1080 screen=HDMI-1 start=2646000 mute=1 rate=60 literal=1";
         QTest::newRow("Qt's own") << QStringList{"-platform", "offscreen", "-reverse"} << run
@@ -29,6 +31,9 @@ private slots:
         QTest::newRow("size without --window") << QStringList{"1280x720"} << refused << "";
         QTest::newRow("bad size") << QStringList{"--window", "10"} << refused << "";
         QTest::newRow("zero size") << QStringList{"--window", "0x720"} << refused << "";
+        QTest::newRow("zero by zero") << QStringList{"--window", "0x0"} << refused << "each from 1 to 16384";
+        QTest::newRow("wider than any screen") << QStringList{"--window", "99999x99999"} << refused << "each from 1 to 16384";
+        QTest::newRow("one past the largest") << QStringList{"--window=16385x100"} << refused << "not 16385x100";
         QTest::newRow("rate 0") << QStringList{"--rate", "0"} << refused << "";
         QTest::newRow("rate text") << QStringList{"--rate", "x"} << refused << "";
         QTest::newRow("rate too high") << QStringList{"--rate", "1001"} << refused << "";
@@ -46,8 +51,10 @@ private slots:
         ShowOptions options;
         QString message;
         QCOMPARE(parseShowOptions(QStringList{"karnveldt"} + arguments, &options, &message), outcome);
-        if (outcome == OptionsOutcome::UsageError)
+        if (outcome == OptionsOutcome::UsageError) {
             QVERIFY2(!message.isEmpty(), "a refusal says why");
+            QVERIFY2(message.contains(settings), qPrintable(QStringLiteral("\"%1\" does not say \"%2\"").arg(message, settings)));
+        }
         if (outcome != OptionsOutcome::Run)
             return;
         const QString read = QStringLiteral("%1 %2x%3 screen=%4 start=%5 mute=%6 rate=%7 literal=%8")

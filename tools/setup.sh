@@ -23,7 +23,7 @@ build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5mu
 # window manager, Wayland), sound servers (PulseAudio, PipeWire) and the package.
 test_packages=(xvfb xauth x11-utils xdotool imagemagick openbox weston qtwayland5
                pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
-               desktop-file-utils dpkg-dev file bc ffmpeg)
+               desktop-file-utils dpkg-dev file bc ffmpeg lintian)
 
 build_project() {
     cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null

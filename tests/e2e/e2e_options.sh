@@ -5,19 +5,26 @@ source "$(dirname "$0")/lib.sh"
 start_xvfb 1920x1080 1280x720
 start_pulse
 
-# ARGUMENTS | STATUS | what stdout holds (a word it contains, or empty)
-while IFS='|' read -r arguments expected holds; do
-    read -r -a words <<<"$arguments"
-    timeout 5 "$show" "${words[@]}" >"$out/stdout" 2>"$out/stderr"
-    status=$?
-    if [ "$expected" -eq 0 ]; then
-        check "'$arguments' exits 0 and prints '$holds'" \
-            test "$status" -eq 0 -a -z "$(grep -F -e "$holds" "$out/stdout" >/dev/null || echo no)"
-    else
-        check "'$arguments' exits 2 with a message on stderr (status $status)" \
-            test "$status" -eq 2 -a -s "$out/stderr" -a ! -s "$out/stdout"
-    fi
-done <<'TABLE'
+# ARGUMENTS | STATUS | what stdout holds on status 0, stderr otherwise (text it contains)
+# ENVIRONMENT: what the show runs under (default: the display and sound started here)
+check_table() {
+    local arguments expected holds status words
+    while IFS='|' read -r arguments expected holds; do
+        read -r -a words <<<"$arguments"
+        timeout 5 env "$@" "$show" "${words[@]}" >"$out/stdout" 2>"$out/stderr"
+        status=$?
+        if [ "$expected" -eq 0 ]; then
+            check "'$arguments' exits 0 and prints '$holds'" \
+                test "$status" -eq 0 -a -z "$(grep -F -e "$holds" "$out/stdout" >/dev/null || echo no)"
+        else
+            check "'$arguments' exits $expected with one line on stderr saying '$holds' (status $status)" \
+                test "$status" -eq "$expected" -a ! -s "$out/stdout" -a -z "$(grep -F -e "$holds" "$out/stderr" >/dev/null || echo no)" \
+                     -a "$(grep -cv "^Try 'karnveldt --help'" "$out/stderr")" -eq 1
+            cat "$out/stderr"
+        fi
+    done
+}
+check_table <<'TABLE'
 --help|0|--window
 -h|0|--mute
 --version|0|karnveldt 1.0.0
@@ -32,7 +39,27 @@ done <<'TABLE'
 --screen nosuchscreen|2|
 --window 10|2|
 --window 0x720|2|
+--window 0x0|2|each from 1 to 16384
+--window 99999x99999|2|not 99999x99999
 1280x720|2|
+--start 91|2|--start 91 is past the end of the song (90.015 s)
+TABLE
+
+# With no display: what needs none still answers, and the rest is one line, status 1.
+check_table -u DISPLAY -u WAYLAND_DISPLAY <<'TABLE'
+--version|0|karnveldt 1.0.0
+--help|0|--window
+--start 91|2|past the end of the song
+--window 99999x99999|2|16384
+|1|no display could be opened: tried X11, but DISPLAY is not set
+TABLE
+unused=99
+while [ -e "/tmp/.X11-unix/X$unused" ]; do unused=$((unused + 1)); done
+check_table DISPLAY=:$unused <<TABLE
+--mute|1|no display could be opened: tried the X11 display ":$unused"
+TABLE
+check_table QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=no-such-socket <<'TABLE'
+--mute|1|no display could be opened: tried the Wayland display "no-such-socket"
 TABLE
 
 # A window of the size asked for.
@@ -64,4 +91,12 @@ check "--mute --start 85 ends by itself with status 0 within 10 s" \
     test "$status" -eq 0 -a "$(echo "$took < 10" | bc)" -eq 1
 check "the sink heard nothing" cmp -s -n "$(stat -c %s "$out/recording.raw")" "$out/recording.raw" /dev/zero
 check "the sink was recorded" test -s "$out/recording.raw"
+
+# A trace that cannot be written to the end: one line says so, and the status.
+KARNVELDT_TRACE=/dev/full timeout 30 "$show" --mute --start 88 --window 320x180 2>"$out/stderr"
+status=$?
+cat "$out/stderr"
+check "a trace on a full disk ends the show with status 1 (status $status)" test "$status" -eq 1
+check "and one line on stderr says why" \
+    test "$(grep -c "cannot write the trace /dev/full: No space left on device" "$out/stderr")" -eq 1
 finish

@@ -1,6 +1,7 @@
-# The Debian package installs with apt-get on this machine, the installed show
-# answers --version and plays in a window until Escape, its desktop entry is
-# valid, and removing the package takes every file it brought.
+# The Debian package passes lintian with no error or warning, installs with
+# apt-get on this machine, the installed show answers --version and plays in a
+# window until Escape, its desktop entry is valid, and removing the package
+# takes every file it brought.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 1920x1080
 start_pulse
@@ -11,13 +12,20 @@ check "cpack made one .deb" test -f "$deb"
 echo "$(basename "$deb"): $(stat -c %s "$deb") bytes; $(dpkg-deb -f "$deb" Depends)"
 dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print substr($6, 2)}' >"$out/files"
 
+lintian "$deb" >"$out/lintian" 2>&1
+cat "$out/lintian"
+check "lintian finds no error and no warning" test -z "$(grep -E '^[EW]: ' "$out/lintian")"
+
 export DEBIAN_FRONTEND=noninteractive
 sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo -n"  # never wait for a password
 install() { $sudo apt-get install -y "$deb" >"$out/install.log" 2>&1; }
 remove() { $sudo apt-get remove -y karnveldt >"$out/remove.log" 2>&1; }
 trap 'remove; stop_environment' EXIT
 check "apt-get installs the package" install
-check "the show is installed on the PATH" test "$(command -v karnveldt)" = /usr/bin/karnveldt
+# Where Debian keeps games, on every user's PATH (not on root's).
+PATH=$PATH:/usr/games
+check "the show is installed in /usr/games" test "$(command -v karnveldt)" = /usr/games/karnveldt
+check "and the capture tool beside it" test "$(command -v karnveldt-capture)" = /usr/games/karnveldt-capture
 
 timeout 10 karnveldt --version >"$out/version" 2>&1
 status=$?
@@ -35,6 +43,9 @@ check "the installed show plays in a window and ends on Escape with status 0" te
 
 check "the installed desktop entry is valid" desktop-file-validate /usr/share/applications/karnveldt.desktop
 check "the manual page is installed" test -s /usr/share/man/man6/karnveldt.6.gz
+check "and the capture tool's" test -s /usr/share/man/man6/karnveldt-capture.6.gz
+check "the copyright file lists the fonts compiled in" \
+    sh -c 'for font in Liberation Noto Font; do grep -q "^Files: resources/$font" /usr/share/doc/karnveldt/copyright || exit 1; done'
 
 check "apt-get removes the package" remove
 left=$(while read -r file; do [ -e "$file" ] && echo "$file"; done <"$out/files")

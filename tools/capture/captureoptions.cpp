@@ -71,7 +71,9 @@ QString captureUsage()
         "  --to SECONDS   song time where writing stops (default: the song's end)\n"
         "  --out DIR      where audio.wav and the frames go; a capture replaces\n"
         "                 the audio.wav and frame-*.png an earlier one left there\n"
-        "  --video FILE   pipe the frames and the sound to ffmpeg instead of PNGs\n")
+        "  --video FILE   pipe the frames and the sound to ffmpeg instead of PNGs\n"
+        "  -h, --help     print this and exit\n"
+        "  -v, --version  print the version and exit\n")
         .arg(defaultStepRate)
         .arg(defaultVideoRate);
 }
@@ -88,14 +90,16 @@ ParsedCaptureOptions parseCaptureOptions(const QStringList &arguments)
     const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption video(QStringLiteral("video"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
-    parser.addOptions({rate, fps, size, from, to, out, video, help});
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
+    parser.addOptions({rate, fps, size, from, to, out, video, help, version});
 
     // QCommandLineParser wants the program name first.
     if (!parser.parse(QStringList{QStringLiteral("karnveldt-capture")} + arguments))
         return failure(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(version)) {
         ParsedCaptureOptions parsed;
-        parsed.helpRequested = true;
+        parsed.helpRequested = parser.isSet(help);
+        parsed.versionRequested = !parsed.helpRequested;
         return parsed;
     }
     if (!parser.positionalArguments().isEmpty())

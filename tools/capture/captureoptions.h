@@ -21,6 +21,7 @@ struct CaptureOptions {
 struct ParsedCaptureOptions {
     bool ok = false;
     bool helpRequested = false;
+    bool versionRequested = false;
     CaptureOptions options;
     QString error;  // why ok is false, naming the option at fault
 };

@@ -5,6 +5,7 @@
 #include "framesinks.h"
 #include "progress.h"
 #include "scene.h"
+#include "songseconds.h"
 #include "wavfile.h"
 #include "xmpdevice.h"
 
@@ -15,6 +16,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <QThread>
 
 #include <cerrno>
@@ -23,6 +25,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -104,9 +107,63 @@ bool listen(Song &song, QString *error)
     return true;
 }
 
+// "10.002" for 10,002,000 µs: a time as the user would have given it.
 QString secondsText(qint64 microseconds)
 {
-    return QString::number(microseconds / 1e6, 'f', 2);
+    QString text = QString::number(microseconds / 1e6, 'f', 6);
+    while (text.endsWith(QLatin1Char('0')))
+        text.chop(1);
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    return text;
+}
+
+// Why a range holds no video frame: it starts past the song's end, or falls
+// between two frames.
+QString emptyRangeReason(const CaptureOptions &options, qint64 songSamples)
+{
+    const QString from = secondsText(options.fromMicroseconds);
+    if (options.fromMicroseconds * songSampleRate >= songSamples * 1000000)
+        return QStringLiteral("--from %1 is past the end of the song (%2 s)")
+            .arg(from, songEndText(songSamples, options.fromMicroseconds / 1e6));
+    const bool toTheEnd = options.toMicroseconds < 0 || options.toMicroseconds * songSampleRate > songSamples * 1000000;
+    // --from lies before the end here: the end needs no more than the millisecond.
+    const QString end = toTheEnd ? QStringLiteral("the song's end at %1 s").arg(songEndText(songSamples, 1e9))
+                                 : QStringLiteral("--to %1").arg(secondsText(options.toMicroseconds));
+    const qint64 next = firstVideoFrameAt(options.fromMicroseconds, options.fps);
+    return QStringLiteral("no video frame falls between --from %1 and %2: at --fps %3 the nearest are at %4 and %5 s")
+        .arg(from, end)
+        .arg(options.fps)
+        .arg(double(next - 1) / options.fps, 0, 'f', 3)
+        .arg(double(next) / options.fps, 0, 'f', 3);
+}
+
+// mkdir -p that says why it failed, and notes the directories it made, outermost first.
+bool makeDirectories(const QString &path, QStringList *made, QString *why)
+{
+    if (QFileInfo::exists(path) && !QFileInfo(path).isDir()) {
+        *why = QStringLiteral("a file of that name is in the way");
+        return false;
+    }
+    QStringList missing;
+    for (QString dir = QDir::cleanPath(path); !QFileInfo::exists(dir); dir = QFileInfo(dir).path())
+        missing.prepend(dir);
+    for (const QString &dir : missing) {
+        if (::mkdir(QFile::encodeName(dir).constData(), 0777) != 0) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+            *why = dir == missing.last() ? reason : QStringLiteral("%1: %2").arg(dir, reason);
+            return false;
+        }
+        made->append(dir);
+    }
+    return true;
+}
+
+bool onOneFileSystem(const QString &first, const QString &second)
+{
+    struct stat a = {}, b = {};
+    return ::stat(QFile::encodeName(first).constData(), &a) == 0 && ::stat(QFile::encodeName(second).constData(), &b) == 0
+        && a.st_dev == b.st_dev;
 }
 
 // rename(2) replaces an existing file in one step; QFile::rename refuses to.
@@ -127,30 +184,46 @@ public:
         if (staging)
             staging->setAutoRemove(!earlierStranded);
         staging.reset();
-        if (madeTarget && !committed)
-            QDir().rmdir(target.path());
+        if (!committed)
+            for (auto dir = madeDirectories.crbegin(); dir != madeDirectories.crend(); ++dir)
+                QDir().rmdir(*dir);
     }
 
     bool prepare(const QString &outDir, QString *error)
     {
         target = QDir(outDir);
-        madeTarget = !target.exists();
-        if (!QDir().mkpath(outDir)) {
-            *error = QStringLiteral("cannot create the output directory %1").arg(outDir);
+        QString why;
+        if (!makeDirectories(target.absolutePath(), &madeDirectories, &why)) {
+            *error = QStringLiteral("cannot create the output directory %1: %2").arg(outDir, why);
             return false;
         }
+        // Beside DIR only on DIR's own file system (not when DIR is a mount
+        // point), since the set is put in place by renaming.
         const QFileInfo dir(target.absolutePath());
-        staging = std::make_unique<QTemporaryDir>(
-            dir.dir().filePath(QStringLiteral(".%1.capture-XXXXXX").arg(dir.fileName())));
-        if (!staging->isValid())
+        if (onOneFileSystem(dir.path(), dir.filePath()))
+            staging = std::make_unique<QTemporaryDir>(
+                dir.dir().filePath(QStringLiteral(".%1.capture-XXXXXX").arg(dir.fileName())));
+        if (!staging || !staging->isValid())
             staging = std::make_unique<QTemporaryDir>(target.filePath(QStringLiteral(".capture-XXXXXX")));
-        if (!staging->isValid() || !QDir(staging->path()).mkdir(asideName)) {
+        if (!staging->isValid()) {
             *error = QStringLiteral("cannot write in %1: %2").arg(outDir, staging->errorString());
+            return false;
+        }
+        if (!QDir(staging->path()).mkdir(asideName)) {
+            *error = QStringLiteral("cannot write in %1: %2").arg(outDir, QString::fromLocal8Bit(std::strerror(errno)));
             return false;
         }
         return true;
     }
     QString path(const QString &name) const { return staging->filePath(name); }
+    // A message about a staged file names it where it was to go in DIR.
+    QString shown(QString message) const
+    {
+        QString shownDir = QDir::cleanPath(target.path());
+        if (!shownDir.endsWith(QLatin1Char('/')))
+            shownDir += QLatin1Char('/');
+        return message.replace(staging->path() + QLatin1Char('/'), shownDir);
+    }
 
     // Replaces what an earlier capture left in DIR with this one's files, all
     // of them or, on a failure, none.
@@ -219,7 +292,7 @@ private:
 
     const QString asideName = QStringLiteral("earlier");
     QDir target;
-    bool madeTarget = false;
+    QStringList madeDirectories;
     bool committed = false;
     bool earlierStranded = false;
     QStringList movedIn;
@@ -241,28 +314,50 @@ void requestCaptureStop(int signalNumber)
 
 namespace {
 
+// The video is made under a hidden name beside where it goes, created now so
+// that an unwritable place is found before the song is painted, and moved into
+// place only once it reads back whole. Created 0600, as temporary files are:
+// it gets what a new file would.
+std::unique_ptr<QTemporaryFile> makeVideoDraft(const QString &videoFile, QString *error)
+{
+    const QFileInfo video(videoFile);
+    if (video.isDir()) {
+        *error = QStringLiteral("--video %1 is a directory; it wants the video's file name").arg(videoFile);
+        return nullptr;
+    }
+    auto draft = std::make_unique<QTemporaryFile>(
+        video.dir().filePath(QStringLiteral(".%1.capture-XXXXXX").arg(video.fileName())));
+    if (!draft->open()) {
+        *error = QStringLiteral("cannot write the video %1: %2").arg(videoFile, draft->errorString());
+        return nullptr;
+    }
+    draft->close();
+    const mode_t mask = umask(0);
+    umask(mask);
+    ::chmod(QFile::encodeName(draft->fileName()).constData(), 0666 & ~mask);
+    return draft;
+}
+
 int captureSong(const CaptureOptions &options)
 {
     QElapsedTimer clock;
     clock.start();
     QString error;
     QString ffmpeg;
+    QString ffprobe;
+    std::unique_ptr<QTemporaryFile> videoDraft;
     if (!options.videoFile.isEmpty()) {
         ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
-        if (ffmpeg.isEmpty()) {
-            say(QStringLiteral("--video needs ffmpeg on the PATH (Debian package ffmpeg)"));
+        ffprobe = QStandardPaths::findExecutable(QStringLiteral("ffprobe"));
+        if (ffmpeg.isEmpty() || ffprobe.isEmpty()) {
+            say(QStringLiteral("--video needs ffmpeg and ffprobe on the PATH (Debian package ffmpeg)"));
             return captureRefused;
         }
-    }
-    const QString partialVideo = options.videoFile + QStringLiteral(".part");
-    if (!ffmpeg.isEmpty()) {
-        // Found out now rather than after the whole song has been painted.
-        QFile probe(partialVideo);
-        if (!probe.open(QIODevice::WriteOnly)) {
-            say(QStringLiteral("cannot write %1: %2").arg(partialVideo, probe.errorString()));
+        videoDraft = makeVideoDraft(options.videoFile, &error);
+        if (!videoDraft) {
+            say(error);
             return captureRefused;
         }
-        probe.remove();
     }
     const int workers = std::max(1, QThread::idealThreadCount());
     {
@@ -290,9 +385,7 @@ int captureSong(const CaptureOptions &options)
     const CapturePlan plan = planCapture(playerFrames, song.samplesPerPlayerFrame, rate, fps,
                                          options.fromMicroseconds, options.toMicroseconds);
     if (plan.isEmpty()) {
-        const qint64 songMicroseconds = playerFrames * song.samplesPerPlayerFrame * 1000000 / songSampleRate;
-        say(QStringLiteral("no frame to write from %1 s: the song is %2 s long")
-                .arg(secondsText(options.fromMicroseconds), secondsText(songMicroseconds)));
+        say(emptyRangeReason(options, playerFrames * song.samplesPerPlayerFrame));
         return captureRefused;
     }
 
@@ -306,10 +399,11 @@ int captureSong(const CaptureOptions &options)
     const QByteArray rangePcm = song.pcm.mid(int(plan.firstSample * bytesPerSampleFrame),
                                              int((plan.endSample - plan.firstSample) * bytesPerSampleFrame));
     if (!writeWavFile(staging.path(wavName), rangePcm, songSampleRate, channels, &error)) {
-        say(error);
+        say(staging.shown(error) + QStringLiteral("; nothing was kept"));
         return captureRefused;
     }
 
+    const qint64 frames = plan.endVideoFrame - plan.firstVideoFrame;
     QStringList written{wavName};
     std::unique_ptr<FrameSink> sink;
     if (ffmpeg.isEmpty()) {
@@ -321,12 +415,14 @@ int captureSong(const CaptureOptions &options)
     } else {
         FfmpegFrameSink::Setup setup;
         setup.ffmpeg = ffmpeg;
+        setup.ffprobe = ffprobe;
         setup.size = options.size;
         setup.fps = fps;
         setup.wavPath = staging.path(wavName);
         setup.videoDelaySeconds = double(plan.firstVideoFrame) / fps - double(plan.firstSample) / songSampleRate;
-        setup.outputPath = partialVideo;
-        setup.logPath = staging.path(QStringLiteral("ffmpeg.log"));
+        setup.seconds = std::max(double(plan.endSample - plan.firstSample) / songSampleRate,
+                                 std::max(setup.videoDelaySeconds, 0.0) + double(frames) / fps);
+        setup.outputPath = videoDraft->fileName();
         auto video = std::make_unique<FfmpegFrameSink>(setup);
         if (!video->start()) {
             say(video->error());
@@ -334,18 +430,19 @@ int captureSong(const CaptureOptions &options)
         }
         sink = std::move(video);
     }
-    // Whatever goes wrong from here, a half-made video must not stay behind.
-    auto dropPartialVideo = [&] {
-        sink.reset();
-        if (!ffmpeg.isEmpty())
-            QFile::remove(partialVideo);
+    // Sink failures name files where the user will look for them: in DIR, or the video's own name.
+    auto sinkFailure = [&] {
+        if (ffmpeg.isEmpty())
+            return staging.shown(sink->error()) + QStringLiteral("; nothing was kept");
+        return QStringLiteral("cannot make the video %1: %2; nothing was kept")
+            .arg(options.videoFile, QString(sink->error()).replace(videoDraft->fileName(), options.videoFile));
     };
 
     CaptureProgress progress(stderr, isatty(STDERR_FILENO), plan.paintCount, rate);
     // A Ctrl-C reaches ffmpeg too, whose death then shows up as a failed write:
     // the signal is the cause worth reporting.
     auto abandon = [&](const QString &failure) {
-        dropPartialVideo();
+        sink.reset();
         if (stopSignal) {
             progress.finish(QStringLiteral("karnveldt-capture: ") + describeStop());
             return 128 + stopSignal;
@@ -368,7 +465,7 @@ int captureSong(const CaptureOptions &options)
                                    .arg(options.size.width()).arg(options.size.height()));
             for (; nextVideo < plan.endVideoFrame && plan.paintFor(nextVideo, rate, fps) == paint; ++nextVideo)
                 if (!sink->write(nextVideo, image))
-                    return abandon(sink->error());
+                    return abandon(sinkFailure());
         } else {
             // No video frame takes this one (the lead-in before --from among
             // them): it only moves the show on, as the window's unshown steps do.
@@ -377,32 +474,34 @@ int captureSong(const CaptureOptions &options)
         progress.painted(paint);
     }
     if (!sink->finish())
-        return abandon(sink->error());
+        return abandon(sinkFailure());
     if (stopSignal)
         return abandon(QString());
     // DIR first, since its set can still be taken back; the video goes in last, in one step.
     if (!staging.commit(written, &error))
         return abandon(error);
-    if (!ffmpeg.isEmpty() && !replaceFile(partialVideo, options.videoFile)) {
-        error = QStringLiteral("cannot move the video to %1").arg(options.videoFile);
-        staging.undo(&error);
-        return abandon(error);
+    if (videoDraft) {
+        if (!replaceFile(videoDraft->fileName(), options.videoFile)) {
+            error = QStringLiteral("cannot move the video to %1: %2")
+                        .arg(options.videoFile, QString::fromLocal8Bit(std::strerror(errno)));
+            staging.undo(&error);
+            return abandon(error);
+        }
+        videoDraft->setAutoRemove(false);
     }
 
     const double seconds = clock.nsecsElapsed() / 1e9;
-    const qint64 frames = plan.endVideoFrame - plan.firstVideoFrame;
     const QString where = ffmpeg.isEmpty() ? QDir(options.outDir).path() : options.videoFile;
-    progress.finish(QStringLiteral("karnveldt-capture: %1 frame%2 (%3 to %4 s) and %5 samples to %6; "
-                                   "%7 frames painted in %8 s, %9 fps")
+    progress.finish(QStringLiteral("karnveldt-capture: %1 frame%2 (%3 to %4 s) and %5 samples to %6 "
+                                   "in %7 s, %8 frames a second")
                         .arg(frames)
                         .arg(frames == 1 ? "" : "s")
                         .arg(double(plan.firstSample) / songSampleRate, 0, 'f', 3)
                         .arg(double(plan.endSample) / songSampleRate, 0, 'f', 3)
                         .arg(plan.endSample - plan.firstSample)
                         .arg(where)
-                        .arg(plan.paintCount)
                         .arg(seconds, 0, 'f', 1)
-                        .arg(plan.paintCount / seconds, 0, 'f', 1));
+                        .arg(frames / seconds, 0, 'f', 1));
     return captureDone;
 }
 
@@ -413,9 +512,7 @@ int runCapture(const CaptureOptions &options)
     try {
         return captureSong(options);
     } catch (const std::bad_alloc &) {
-        // Unwinding has removed the staging directory; a half-made video goes too.
-        if (!options.videoFile.isEmpty())
-            QFile::remove(options.videoFile + QStringLiteral(".part"));
+        // Unwinding has removed the staging directory and the video's draft.
         say(QStringLiteral("ran out of memory; nothing was kept"));
         return captureRefused;
     }

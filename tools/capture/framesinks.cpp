@@ -1,8 +1,11 @@
 #include "framesinks.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QRegularExpression>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -14,6 +17,35 @@ namespace {
 constexpr int pngQuality = 80;
 // Frames waiting for a PNG worker; bounds memory at a few frames.
 constexpr size_t maxWaitingFrames = 4;
+// Of ffmpeg's messages, enough to hold its last few errors.
+constexpr int logBytesKept = 4000;
+
+// Encoded in memory and written with QFile, so that a failed write says why
+// ("No space left on device") instead of libpng's "Write Error".
+// ffmpeg's and ffprobe's messages on one line, without the "[mov,mp4 @ 0x55b0]" of each.
+QString oneLine(const QByteArray &messages)
+{
+    static const QRegularExpression source(QStringLiteral("^\\[[^\\]]*\\] "));
+    QStringList lines;
+    for (const QString &line : QString::fromLocal8Bit(messages).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines << line.trimmed().remove(source);
+    return lines.join(QStringLiteral(" / "));
+}
+
+QString writePng(const QString &path, const QImage &image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    writer.setQuality(pngQuality);
+    if (!writer.write(image))
+        return QStringLiteral("cannot encode %1: %2").arg(path, writer.errorString());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.flush())
+        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    return QString();
+}
 
 } // namespace
 
@@ -64,15 +96,11 @@ void PngFrameSink::work()
         lock.unlock();
         changed.notify_all();
 
-        QImageWriter writer(job.path, "png");
-        writer.setQuality(pngQuality);
-        const bool written = writer.write(job.image);
-        const QString failure = written ? QString()
-            : QStringLiteral("cannot write %1: %2").arg(job.path, writer.errorString());
+        const QString failure = writePng(job.path, job.image);
 
         lock.lock();
         --busy;
-        if (!written && firstError.isEmpty())
+        if (!failure.isEmpty() && firstError.isEmpty())
             firstError = failure;
         changed.notify_all();
     }
@@ -137,9 +165,10 @@ bool FfmpegFrameSink::start()
               << "-map_metadata" << "-1" << "-fflags" << "+bitexact"
               << "-flags:v" << "+bitexact" << "-flags:a" << "+bitexact"
               << "-movflags" << "+faststart" << "-f" << "mp4" << setup.outputPath;
+    // Its messages stay in memory: a log file could not be written on the full
+    // disk whose error it would have to tell.
     process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(setup.logPath);
-    process.start(setup.ffmpeg, arguments, QIODevice::WriteOnly);
+    process.start(setup.ffmpeg, arguments);
     if (!process.waitForStarted(-1)) {
         firstError = QStringLiteral("cannot start %1: %2").arg(setup.ffmpeg, process.errorString());
         return false;
@@ -147,16 +176,40 @@ bool FfmpegFrameSink::start()
     return true;
 }
 
-QString FfmpegFrameSink::ffmpegFailure(const QString &what) const
+QString FfmpegFrameSink::ffmpegFailure(const QString &what)
 {
-    QFile log(setup.logPath);
-    QString message = what;
-    if (log.open(QIODevice::ReadOnly)) {
-        const QByteArray text = log.readAll().trimmed();
-        if (!text.isEmpty())
-            message += QStringLiteral("; it said:\n") + QString::fromLocal8Bit(text.right(2000));
+    log.append(process.readAllStandardError());
+    const QString said = oneLine(log.right(logBytesKept));
+    return said.isEmpty() ? what : what + QStringLiteral("; ffmpeg said: ") + said;
+}
+
+// Empty when ffprobe finds every frame written and the length asked for.
+QString FfmpegFrameSink::readBackProblem() const
+{
+    QProcess probe;
+    probe.start(setup.ffprobe, {"-v", "error", "-count_packets", "-select_streams", "v:0",
+                                "-show_entries", "stream=nb_read_packets:format=duration",
+                                "-of", "default=noprint_wrappers=1", setup.outputPath});
+    if (!probe.waitForFinished(-1) || probe.exitStatus() != QProcess::NormalExit)
+        return QStringLiteral("ffprobe could not read it back (%1)").arg(probe.errorString());
+    const QString said = oneLine(probe.readAllStandardError());
+    if (probe.exitCode() != 0)
+        return QStringLiteral("ffprobe cannot read it back: %1").arg(said);
+    qint64 packets = -1;
+    double seconds = -1;
+    for (const QString &line : QString::fromLatin1(probe.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith(QLatin1String("nb_read_packets=")))
+            packets = line.mid(16).toLongLong();
+        else if (line.startsWith(QLatin1String("duration=")))
+            seconds = line.mid(9).toDouble();
     }
-    return message;
+    if (packets != framesWritten)
+        return QStringLiteral("ffprobe reads back %1 of its %2 frames%3")
+            .arg(std::max<qint64>(packets, 0)).arg(framesWritten).arg(said.isEmpty() ? QString() : ": " + said);
+    // Allowing for where AAC's blocks and the last frame end.
+    if (std::abs(seconds - setup.seconds) > 0.05 + 2.0 / setup.fps)
+        return QStringLiteral("ffprobe reads back %1 s of its %2 s").arg(seconds, 0, 'f', 3).arg(setup.seconds, 0, 'f', 3);
+    return QString();
 }
 
 bool FfmpegFrameSink::write(qint64, const QImage &image)
@@ -175,6 +228,8 @@ bool FfmpegFrameSink::write(qint64, const QImage &image)
             return false;
         }
     }
+    ++framesWritten;
+    log = (log + process.readAllStandardError()).right(logBytesKept);
     return true;
 }
 
@@ -186,6 +241,11 @@ bool FfmpegFrameSink::finish()
     process.waitForFinished(-1);
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         firstError = ffmpegFailure(QStringLiteral("ffmpeg failed (exit status %1)").arg(process.exitCode()));
+        return false;
+    }
+    const QString problem = readBackProblem();
+    if (!problem.isEmpty()) {
+        firstError = ffmpegFailure(problem);
         return false;
     }
     return true;

@@ -57,17 +57,20 @@ private:
 };
 
 // Feeds ffmpeg raw rgb24 frames on its standard input; it reads the sound from
-// a WAV file and writes an H.264 (yuv420p) and AAC MP4.
+// a WAV file and writes an H.264 (yuv420p) and AAC MP4. ffmpeg may exit 0
+// though it could not finish the file (on a full disk, say), so the video
+// counts as made only once ffprobe reads it back whole.
 class FfmpegFrameSink : public FrameSink {
 public:
     struct Setup {
-        QString ffmpeg;            // the executable
+        QString ffmpeg;            // the executables
+        QString ffprobe;
         QSize size;
         int fps = 60;
         QString wavPath;
         double videoDelaySeconds = 0;  // how much later than the sound the first frame starts
+        double seconds = 0;        // how long the video lasts
         QString outputPath;        // written as MP4 whatever its name
-        QString logPath;           // ffmpeg's messages
     };
     explicit FfmpegFrameSink(const Setup &setup);
     ~FfmpegFrameSink() override;
@@ -77,10 +80,13 @@ public:
     QString error() const override;
 
 private:
-    QString ffmpegFailure(const QString &what) const;
+    QString ffmpegFailure(const QString &what);
+    QString readBackProblem() const;
 
     Setup setup;
     QProcess process;
     QByteArray frameBytes;
+    QByteArray log;  // ffmpeg's messages, the latest of them
+    qint64 framesWritten = 0;
     QString firstError;
 };

@@ -36,8 +36,13 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(captureUsage()), stdout);
         return captureDone;
     }
+    if (parsed.versionRequested) {
+        std::printf("karnveldt-capture %s\n", KARNVELDT_VERSION);
+        return captureDone;
+    }
+    // As the show ends its usage errors.
     if (!parsed.ok) {
-        std::fprintf(stderr, "karnveldt-capture: %s\n(karnveldt-capture --help lists the options)\n",
+        std::fprintf(stderr, "karnveldt-capture: %s\nTry 'karnveldt-capture --help' for the options.\n",
                      qPrintable(parsed.error));
         return captureRefused;
     }

@@ -5,6 +5,9 @@
 namespace {
 
 constexpr qint64 refreshMilliseconds = 250;
+// Where nobody watches the line rewritten: often enough to show it is alive,
+// and nothing at all for a capture of a few seconds.
+constexpr qint64 logMilliseconds = 10000;
 
 } // namespace
 
@@ -15,7 +18,8 @@ QString minutesAndSeconds(double seconds)
 }
 
 CaptureProgress::CaptureProgress(std::FILE *stream, bool terminal, qint64 totalPaints, int rate)
-    : stream(stream), terminal(terminal), totalPaints(totalPaints), rate(rate)
+    : stream(stream), terminal(terminal), totalPaints(totalPaints), rate(rate),
+      lastShownAt(terminal ? -refreshMilliseconds : 0)
 {
     clock.start();
 }
@@ -27,10 +31,10 @@ double CaptureProgress::seconds() const
 
 void CaptureProgress::painted(qint64 paint)
 {
-    if (!terminal)
-        return;
     const qint64 now = clock.elapsed();
-    if (now - lastShownAt < refreshMilliseconds && paint + 1 < totalPaints)
+    // The status line shows the last paint too; a log's last line is the summary.
+    const bool last = paint + 1 == totalPaints;
+    if (last ? !terminal : now - lastShownAt < (terminal ? refreshMilliseconds : logMilliseconds))
         return;
     lastShownAt = now;
     show(paint + 1);
@@ -48,16 +52,19 @@ void CaptureProgress::show(qint64 done)
     lastElapsed = elapsed;
     lastDone = done;
     const double left = recentPace > 0 ? (totalPaints - done) / recentPace : 0;
-    const QString line = QStringLiteral("frame %1/%2  song %3 s  %4 fps  %5 left")
-                             .arg(done)
-                             .arg(totalPaints)
+    const QString line = QStringLiteral("song %1 of %2 s painted, %3 steps a second, %4 left")
                              .arg(double(done) / rate, 0, 'f', 2)
+                             .arg(double(totalPaints) / rate, 0, 'f', 2)
                              .arg(recentPace, 0, 'f', 1)
                              .arg(minutesAndSeconds(left));
-    // \033[K clears what a longer earlier line left behind.
-    std::fprintf(stream, "\r%s\033[K", qPrintable(line));
+    if (terminal) {
+        // \033[K clears what a longer earlier line left behind.
+        std::fprintf(stream, "\r%s\033[K", qPrintable(line));
+        lineShown = true;
+    } else {
+        std::fprintf(stream, "karnveldt-capture: %s\n", qPrintable(line));
+    }
     std::fflush(stream);
-    lineShown = true;
 }
 
 void CaptureProgress::finish(const QString &summary)

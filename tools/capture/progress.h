@@ -1,5 +1,6 @@
 // What the capture says while it works: a self-rewriting status line on a
-// terminal, and one summary line at the end either way.
+// terminal, a line every 10 s elsewhere (a log, a pipe), and one summary
+// line at the end either way. It counts the show's steps painted, seen or not.
 #pragma once
 
 #include <QElapsedTimer>
@@ -23,7 +24,7 @@ private:
     qint64 totalPaints;
     int rate;
     QElapsedTimer clock;
-    qint64 lastShownAt = -1000;
+    qint64 lastShownAt;  // milliseconds on the clock
     qint64 lastDone = 0;
     double lastElapsed = 0;
     double recentPace = 0;  // paints per second, smoothed
