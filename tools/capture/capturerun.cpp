@@ -269,8 +269,9 @@ int captureSong(const CaptureOptions &options)
     {
         // The canvas (4 bytes a pixel) and the frame being painted (3); as
         // PNGs, those queued and being encoded (3 each, and 4 for the encoder's
-        // own copy); into ffmpeg, the copy in the pipe. Beside them the song,
-        // the fonts and, for each thread, a stack and an allocation arena.
+        // own copy); into ffmpeg, the copy in the pipe; the flash check, none
+        // beyond the frame. Beside them the song, the fonts and, for each
+        // thread, a stack and an allocation arena.
         const qint64 bytesPerPixel = options.flashCheck ? 4 + 3
                                      : ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
                                                         : 4 + 3 + 3;
