@@ -1,6 +1,7 @@
 # The flash check: the gentle show passes it over the whole song at 1920 x 1080
-# and 60 fps; the default show fails it in the second near 66 s, where snares
-# come fastest (only that stretch is checked, to keep the run short).
+# and 60 fps; the default show fails it in the second near 66 s, where the
+# kick swaps the colours of the snares' tint (only that stretch is checked, to
+# keep the run short).
 source "$(dirname "$0")/lib.sh"
 capture=$build/tools/capture/karnveldt-capture
 
