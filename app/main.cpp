@@ -118,6 +118,7 @@ int main(int argc, char *argv[])
     Window window(&device, nullptr, options.rate);
     window.setScreen(screen);
     window.setTrace(&trace);
+    window.setGentle(options.gentle);
     const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
                             * screen->devicePixelRatio();
     const bool started = options.literal ? device.skipTo(options.startSample)

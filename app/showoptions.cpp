@@ -20,12 +20,19 @@ const char usage[] =
     "usage: karnveldt [options]\n"
     "KARNVELDT: a sword fight drawn to its music, full screen. Escape ends it.\n"
     "\n"
+    "WARNING: the show flashes. Snares tint the whole screen red, up to 4 times\n"
+    "in one second, and in the finale the kick makes the colours flicker: 5 or 6\n"
+    "red flashes in one second. This may trigger seizures in people with\n"
+    "photosensitive epilepsy. --gentle plays the same show without flashing.\n"
+    "\n"
     "  --window [WxH]     play in a window of that size (1920x1080 if none is given)\n"
     "  --screen N|NAME    play on this screen: its number from 0, or its name\n"
     "                     (the primary screen by default)\n"
     "  --start SECONDS    begin at this song time\n"
     "  --mute             play without sound\n"
     "  --rate R           steps of the show per second of song time (default %1)\n"
+    "  --gentle           the same show without flashing: a pale glow on a snare\n"
+    "                     instead of red, the kick's shake without colour flicker\n"
     "  --literal          the first timing, for comparison: one step per paint,\n"
     "                     showing the music handed to the audio output, not the\n"
     "                     music heard\n"
@@ -82,7 +89,8 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
     const QCommandLineOption mute(QStringLiteral("mute"));
     const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("R"));
     const QCommandLineOption literal(QStringLiteral("literal"));
-    parser.addOptions({help, version, window, screen, start, mute, rate, literal});
+    const QCommandLineOption gentle(QStringLiteral("gentle"));
+    parser.addOptions({help, version, window, screen, start, mute, rate, literal, gentle});
     for (const char *name : qtValueOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     for (const char *name : qtFlagOptions)
@@ -134,6 +142,7 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
             return usageError(QStringLiteral("--rate must be a whole number from 1 to 1000, not %1").arg(parser.value(rate)));
     }
     parsed.literal = parser.isSet(literal);
+    parsed.gentle = parser.isSet(gentle);
     *options = parsed;
     return OptionsOutcome::Run;
 }

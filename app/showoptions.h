@@ -15,6 +15,7 @@ struct ShowOptions {
     bool mute = false;
     int rate = 120;
     bool literal = false;
+    bool gentle = false;
 };
 
 enum class OptionsOutcome {

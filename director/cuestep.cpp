@@ -40,8 +40,8 @@ DrawCommand *blood()
 DrawCommand *spawnEffect(int instrument, const CueContext &cue)
 {
     switch (instrument) {
-    case 0: return new DiscordDrawCommand(cue.songRow, 32);
-    case 1: return new SnareDrawCommand(20);
+    case 0: return new DiscordDrawCommand(cue.songRow, 32, cue.gentle ? 1 : 0);
+    case 1: return new SnareDrawCommand(20, cue.gentle ? 1 : 0);
     case 2: case 10: return parry(cue, 60);
     case 3: case 4: case 6: case 11: case 13: case 18: case 22: return parry(cue, 20);
     case 5: case 14: case 19: return parry(cue, 40);
@@ -62,7 +62,7 @@ DrawCommand *spawnEffect(int instrument, const CueContext &cue)
     }
 }
 
-void runCueStep(const xmp_frame_info &info, ChannelWatcher (&watchers)[5], EffectSet &effects)
+void runCueStep(const xmp_frame_info &info, ChannelWatcher (&watchers)[5], EffectSet &effects, bool gentle)
 {
     const int32_t songPosition = info.pos;
     const int32_t songRow = info.pos * info.num_rows + info.row;
@@ -76,7 +76,7 @@ void runCueStep(const xmp_frame_info &info, ChannelWatcher (&watchers)[5], Effec
                            || instrument != watcher.lastInstrument
                            || (watcher.lastPosition == 0 && watcher.channel != 1);
         if (fires) {
-            const CueContext cue{songRow, songPosition, channel.pan, channel.note};
+            const CueContext cue{songRow, songPosition, channel.pan, channel.note, gentle};
             if (DrawCommand *effect = spawnEffect(instrument, cue))
                 effects.insert(effect);
         }

@@ -15,9 +15,11 @@ struct CueContext {
     int32_t songPosition;
     int32_t pan;
     int32_t note;
+    bool gentle = false;  // the effects' gentle look, which does not flash
 };
 
 // The effect for a 0-based instrument index, or nullptr for a sound-only one.
 DrawCommand *spawnEffect(int instrument, const CueContext &cue);
 
-void runCueStep(const xmp_frame_info &info, ChannelWatcher (&watchers)[5], EffectSet &effects);
+void runCueStep(const xmp_frame_info &info, ChannelWatcher (&watchers)[5], EffectSet &effects,
+                bool gentle = false);

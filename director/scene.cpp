@@ -9,7 +9,7 @@
 bool Scene::renderFrame(QImage &image, const xmp_frame_info &info)
 {
     canvas.begin(image.size(), qRgb(50, 45, 40));
-    runCueStep(info, watchers, effects);
+    runCueStep(info, watchers, effects, gentle);
     const int distortion = runEffectPass(canvas, effects);
     return canvas.present(image, distortion);
 }
@@ -19,7 +19,7 @@ void Scene::advance(const xmp_frame_info &info, QSize size)
     blank.setSize(size);
     QPainter painter(&blank);
     painter.setRenderHint(QPainter::Antialiasing);
-    runCueStep(info, watchers, effects);
+    runCueStep(info, watchers, effects, gentle);
     runEffectPass(painter, effects);
 }
 
@@ -30,7 +30,7 @@ void Scene::renderFrameReference(QImage &image, const xmp_frame_info &info)
         QPainter painter(&image);
         painter.fillRect(painter.viewport(), QColor(50, 45, 40));
         painter.setRenderHint(QPainter::Antialiasing);
-        runCueStep(info, watchers, effects);
+        runCueStep(info, watchers, effects, gentle);
         distortion = runEffectPass(painter, effects);
     }
     distortRows(image, distortion);

@@ -32,6 +32,7 @@ public:
 
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
+    bool gentle = false;  // spawn the effects' gentle look, which does not flash
 
 private:
     FrameCanvas canvas;  // kept, so that its buffer is not made anew every frame

@@ -23,6 +23,8 @@ public:
 
     void setClock(ShowClock *clock) { this->clock = clock; }
     void setTrace(PaintTrace *trace) { this->trace = trace; }
+    // The effects' gentle look, which does not flash; before the first step.
+    void setGentle(bool gentle) { scene.gentle = gentle; }
     // Runs the steps before song sample `start` without pictures, at the
     // given frame size, with the device playing the music up to there unheard.
     // False if the song ends first.

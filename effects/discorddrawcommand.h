@@ -5,10 +5,11 @@
 
 class DiscordDrawCommand : public DrawCommand {
 public:
-    DiscordDrawCommand(int32_t songRow, int32_t life)
-        : songRow(songRow), life(life) {}
+    DiscordDrawCommand(int32_t songRow, int32_t life, int32_t gentle = 0)
+        : songRow(songRow), life(life), gentle(gentle) {}
     DrawResult draw(QPainter &painter) override;
 
     int32_t songRow;
     int32_t life;
+    int32_t gentle;  // nonzero: shifts by whole pixels only
 };

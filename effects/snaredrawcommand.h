@@ -1,13 +1,15 @@
-// Translucent red flash over the whole frame, fading out.
+// Translucent red flash over the whole frame, fading out; gently, a pale
+// rose glow instead.
 #pragma once
 
 #include "drawcommand.h"
 
 class SnareDrawCommand : public DrawCommand {
 public:
-    SnareDrawCommand(int32_t life)
-        : life(life) {}
+    SnareDrawCommand(int32_t life, int32_t gentle = 0)
+        : life(life), gentle(gentle) {}
     DrawResult draw(QPainter &painter) override;
 
     int32_t life;
+    int32_t gentle;  // nonzero: the glow that does not flash
 };

@@ -19,6 +19,17 @@ private slots:
         QCOMPARE(parsed.options.toMicroseconds, qint64(-1));
         QCOMPARE(parsed.options.outDir, QString("shots"));
         QVERIFY(parsed.options.videoFile.isEmpty());
+        QVERIFY(!parsed.options.gentle);
+        QVERIFY(!parsed.options.flashCheck);
+    }
+
+    void flashCheckNeedsNoOut()
+    {
+        const ParsedCaptureOptions parsed = parseCaptureOptions({"--flash-check", "--gentle", "--from", "60"});
+        QVERIFY2(parsed.ok, qPrintable(parsed.error));
+        QVERIFY(parsed.options.flashCheck);
+        QVERIFY(parsed.options.outDir.isEmpty());
+        QVERIFY(captureUsage().contains("--flash-check"));
     }
 
     void everyOption_data()
@@ -26,9 +37,9 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::newRow("separate values") << QStringList{"--rate", "144", "--fps", "30", "--size", "640x360",
                                                         "--from", "18.16", "--to", "62.5", "--out", "o",
-                                                        "--video", "show.mp4"};
+                                                        "--video", "show.mp4", "--gentle"};
         QTest::newRow("values after =") << QStringList{"--rate=144", "--fps=30", "--size=640x360", "--from=18.16",
-                                                       "--to=62.5", "--out=o", "--video=show.mp4"};
+                                                       "--to=62.5", "--out=o", "--video=show.mp4", "--gentle"};
     }
     void everyOption()
     {
@@ -42,6 +53,7 @@ private slots:
         QCOMPARE(parsed.options.toMicroseconds, qint64(62500000));
         QCOMPARE(parsed.options.outDir, QString("o"));
         QCOMPARE(parsed.options.videoFile, QString("show.mp4"));
+        QVERIFY(parsed.options.gentle);
     }
 
     void secondsAreExact_data()
@@ -101,6 +113,8 @@ private slots:
         QTest::newRow("rate twice") << QStringList{"--out", "o", "--rate", "60", "--rate", "120"} << "--rate";
         QTest::newRow("video with odd width") << QStringList{"--out", "o", "--video", "v.mp4", "--size", "641x360"} << "--video";
         QTest::newRow("video with empty name") << QStringList{"--out", "o", "--video="} << "--video";
+        QTest::newRow("flash check with --out") << QStringList{"--flash-check", "--out", "o"} << "--flash-check";
+        QTest::newRow("flash check with --video") << QStringList{"--flash-check", "--video", "v.mp4"} << "--flash-check";
     }
     void mistakes()
     {

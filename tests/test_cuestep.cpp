@@ -33,10 +33,10 @@ struct Watched {
     EffectSet effects;
 
     // Runs one cue step and returns how many effects it spawned.
-    int step(const xmp_frame_info &info)
+    int step(const xmp_frame_info &info, bool gentle = false)
     {
         const int before = effects.size();
-        runCueStep(info, watchers, effects);
+        runCueStep(info, watchers, effects, gentle);
         return effects.size() - before;
     }
 };
@@ -45,9 +45,9 @@ struct Watched {
 QString describe(DrawCommand *effect)
 {
     if (auto *e = dynamic_cast<DiscordDrawCommand *>(effect))
-        return QString("Discord %1 %2").arg(e->songRow).arg(e->life);
+        return QString("Discord %1 %2%3").arg(e->songRow).arg(e->life).arg(e->gentle ? " gentle" : "");
     if (auto *e = dynamic_cast<SnareDrawCommand *>(effect))
-        return QString("Snare %1").arg(e->life);
+        return QString("Snare %1%2").arg(e->life).arg(e->gentle ? " gentle" : "");
     if (auto *e = dynamic_cast<ParryDrawCommand *>(effect))
         return QString("Parry %1 %2 %3 %4 %5").arg(e->pan).arg(e->size).arg(e->saturation).arg(e->songRow).arg(e->life);
     if (auto *e = dynamic_cast<DrawSwordDrawCommand *>(effect))
@@ -240,6 +240,32 @@ private slots:
         const int spawned = w.step(info);
         QCOMPARE(spawned == 0 ? QString("none") : describe(w.effects.at(0)), expected);
         QCOMPARE(spawned, expected == "none" ? 0 : 1);
+    }
+
+    // The gentle look reaches the effects that flash; the others spawn as ever.
+    void gentleSpawns_data()
+    {
+        QTest::addColumn<int>("instrument");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("kick") << 0 << "Discord 133 32 gentle";
+        QTest::newRow("snare") << 1 << "Snare 20 gentle";
+        QTest::newRow("parry") << 8 << "Parry 77 85 0 133 100";
+        QTest::newRow("kill") << 27 << "Kill 77 85 2 100";
+        QTest::newRow("blood") << 37 << "Blood 400 900 0 0";
+    }
+    void gentleSpawns()
+    {
+        QFETCH(int, instrument);
+        Watched w;
+        xmp_frame_info info = emptyRecord();
+        info.pos = 2;
+        info.num_rows = 64;
+        info.row = 5;
+        info.channel_info[2].instrument = uchar(instrument);
+        info.channel_info[2].position = 0;
+        info.channel_info[2].pan = 77;
+        QCOMPARE(w.step(info, true), 1);
+        QTEST(describe(w.effects.at(0)), "expected");
     }
 
     void onlyTheFirstBloodPlaysTheFinale()

@@ -18,6 +18,8 @@ private slots:
     void amountAtBoundaries_data();
     void amountAtBoundaries();
     void neverPaints();
+    void gentleShakesByWholePixels_data();
+    void gentleShakesByWholePixels();
 };
 
 void TestEffectDiscord::sequence_data()
@@ -132,6 +134,33 @@ void TestEffectDiscord::neverPaints()
     QCOMPARE(painter.opacity(), 1.0);
     QVERIFY(painter.transform().isIdentity());
     QCOMPARE(painter.pen(), pen);
+}
+
+void TestEffectDiscord::gentleShakesByWholePixels_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("c");
+    QTest::addColumn<int>("distortion");
+    QTest::newRow("c 31: still quiet") << 1920 << 31 << 0;
+    QTest::newRow("c 30: 3 as ever") << 1920 << 30 << 3;
+    QTest::newRow("c 23: 3, not 2") << 1920 << 23 << 3;
+    QTest::newRow("c 9: 3, not 1") << 1920 << 9 << 3;
+    QTest::newRow("c 8: 0 as ever") << 1920 << 8 << 0;
+    QTest::newRow("64 wide: shakes") << 64 << 30 << 3;
+    QTest::newRow("63 wide: still") << 63 << 30 << 0;
+}
+
+void TestEffectDiscord::gentleShakesByWholePixels()
+{
+    QFETCH(int, width);
+    QFETCH(int, c);
+    QFETCH(int, distortion);
+    DiscordDrawCommand discord(1000, c, 1);
+    Frame frame(width, 8);
+    const DrawResult result = discord.draw(frame.painter);
+    QCOMPARE(result.distortion, distortion);
+    QCOMPARE(result.keep, c > 0);
+    QCOMPARE(discord.life, c - 1);
 }
 
 QTEST_MAIN(TestEffectDiscord)

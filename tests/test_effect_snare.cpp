@@ -41,6 +41,7 @@ private slots:
     void leavesPainterAsFound();
     void twoSnaresCompound();
     void coversEarlierEffects();
+    void gentleGlowIsPaleAndFaint();
 };
 
 void TestEffectSnare::livesTwentyOneCalls()
@@ -147,6 +148,25 @@ void TestEffectSnare::coversEarlierEffects()
     const QColor over = pixel(frame.done(), 10, 10);
     // White under a third of red: red stays full, the others lose a third.
     QVERIFY2(near(over, QColor(255, 170, 170)), qPrintable(text(over)));
+}
+
+void TestEffectSnare::gentleGlowIsPaleAndFaint()
+{
+    SnareDrawCommand snare(20, 1);
+    RecordingDevice device(1920, 1080);
+    QPainter painter(&device);
+    for (int call = 1; call <= 21; ++call) {
+        device.clear();
+        const DrawResult result = snare.draw(painter);
+        const QString name = QStringLiteral("call %1").arg(call);
+        QVERIFY2(result.keep == (call < 21), qPrintable(name));
+        QVERIFY2(device.calls().size() == 1, qPrintable(name + ": not one fill"));
+        const PaintCall &fill = device.calls().first();
+        QVERIFY2(qAbs(fill.opacity - (21 - call) / 160.0) < 1e-6, qPrintable(name + QStringLiteral(": opacity %1").arg(fill.opacity)));
+        QVERIFY2(fill.rect == QRectF(0, 0, 1920, 1080) && fill.brush.color() == QColor(255, 215, 200),
+                 qPrintable(name + ": not the pale rose over the whole viewport"));
+    }
+    QCOMPARE(painter.opacity(), 1.0);
 }
 
 QTEST_MAIN(TestEffectSnare)

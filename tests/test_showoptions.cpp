@@ -23,6 +23,8 @@ private slots:
         QTest::newRow("largest window") << QStringList{"--window", "16384x16384"} << run << "window 16384x16384 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("everything") << QStringList{"--screen", "HDMI-1", "--start", "60", "--mute", "--rate", "60", "--literal"}
                                     << run << "full 1920x1080 screen=HDMI-1 start=2646000 mute=1 rate=60 literal=1";
+        QTest::newRow("gentle") << QStringList{"--gentle", "--window"} << run
+                                << "window 1920x1080 screen= start=0 mute=0 rate=120 literal=0 gentle";
         QTest::newRow("Qt's own") << QStringList{"-platform", "offscreen", "-reverse"} << run
                                   << "full 1920x1080 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("help") << QStringList{"--help"} << OptionsOutcome::Done << "";
@@ -41,6 +43,7 @@ private slots:
         QTest::newRow("start text") << QStringList{"--start", "soon"} << refused << "";
         QTest::newRow("start no value") << QStringList{"--start"} << refused << "";
         QTest::newRow("empty screen") << QStringList{"--screen", ""} << refused << "";
+        QTest::newRow("gentle with a value") << QStringList{"--gentle=yes"} << refused << "";
     }
 
     void parse()
@@ -57,11 +60,11 @@ private slots:
         }
         if (outcome != OptionsOutcome::Run)
             return;
-        const QString read = QStringLiteral("%1 %2x%3 screen=%4 start=%5 mute=%6 rate=%7 literal=%8")
+        const QString read = QStringLiteral("%1 %2x%3 screen=%4 start=%5 mute=%6 rate=%7 literal=%8%9")
                                  .arg(options.windowed ? "window" : "full")
                                  .arg(options.windowSize.width()).arg(options.windowSize.height())
                                  .arg(options.screen).arg(options.startSample).arg(options.mute)
-                                 .arg(options.rate).arg(options.literal);
+                                 .arg(options.rate).arg(options.literal).arg(options.gentle ? " gentle" : "");
         QCOMPARE(read, settings);
     }
 
@@ -72,8 +75,12 @@ private slots:
         parseShowOptions({"karnveldt", "--version"}, &options, &message);
         QCOMPARE(message, QStringLiteral("karnveldt 1.0.0\n"));
         parseShowOptions({"karnveldt", "--help"}, &options, &message);
-        for (const char *option : {"--window", "--screen", "--start", "--mute", "--rate", "--literal", "--version"})
+        for (const char *option : {"--window", "--screen", "--start", "--mute", "--rate", "--literal", "--gentle", "--version"})
             QVERIFY2(message.contains(option), option);
+        // The warning comes before the options, where it is read first.
+        QVERIFY2(message.indexOf("WARNING: the show flashes") >= 0
+                     && message.indexOf("WARNING: the show flashes") < message.indexOf("--window"),
+                 "the photosensitivity warning leads the help");
         QVERIFY2(!message.contains("-platform"), "Qt's own options stay out of the help");
     }
 };

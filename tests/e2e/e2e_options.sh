@@ -27,6 +27,9 @@ check_table() {
 check_table <<'TABLE'
 --help|0|--window
 -h|0|--mute
+--help|0|--gentle
+--help|0|WARNING: the show flashes
+--gentle --bogus|2|
 --version|0|karnveldt 1.0.0
 -v|0|karnveldt 1.0.0
 --bogus|2|

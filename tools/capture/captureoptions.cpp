@@ -61,7 +61,8 @@ QString captureUsage()
 {
     return QStringLiteral(
         "usage: karnveldt-capture [--rate R] [--fps N] [--size WxH] [--from SECONDS]\n"
-        "                         [--to SECONDS] --out DIR [--video FILE.mp4]\n"
+        "                         [--to SECONDS] [--gentle] --out DIR [--video FILE.mp4]\n"
+        "       karnveldt-capture [same options] --flash-check\n"
         "Plays the show without sound or window and writes DIR/audio.wav and\n"
         "DIR/frame-NNNNNN.png, or with --video an H.264/AAC video made by ffmpeg.\n"
         "  --rate R       painted frames per second of song time (default %1)\n"
@@ -72,6 +73,10 @@ QString captureUsage()
         "  --out DIR      where audio.wav and the frames go; a capture replaces\n"
         "                 the audio.wav and frame-*.png an earlier one left there\n"
         "  --video FILE   pipe the frames and the sound to ffmpeg instead of PNGs\n"
+        "  --gentle       the show's gentle look, without its flashing\n"
+        "  --flash-check  write nothing; print every one-second window with more\n"
+        "                 than 3 general or red flashes over a quarter of a field\n"
+        "                 (a third of the frame's width and height); status 1 if any\n"
         "  -h, --help     print this and exit\n"
         "  -v, --version  print the version and exit\n")
         .arg(defaultStepRate)
@@ -89,9 +94,11 @@ ParsedCaptureOptions parseCaptureOptions(const QStringList &arguments)
     const QCommandLineOption to(QStringLiteral("to"), QString(), QStringLiteral("SECONDS"));
     const QCommandLineOption out(QStringLiteral("out"), QString(), QStringLiteral("DIR"));
     const QCommandLineOption video(QStringLiteral("video"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption gentle(QStringLiteral("gentle"));
+    const QCommandLineOption flashCheck(QStringLiteral("flash-check"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QString());
-    parser.addOptions({rate, fps, size, from, to, out, video, help, version});
+    parser.addOptions({rate, fps, size, from, to, out, video, gentle, flashCheck, help, version});
 
     // QCommandLineParser wants the program name first.
     if (!parser.parse(QStringList{QStringLiteral("karnveldt-capture")} + arguments))
@@ -126,8 +133,13 @@ ParsedCaptureOptions parseCaptureOptions(const QStringList &arguments)
                            .arg(parser.value(to)));
     if (options.toMicroseconds >= 0 && options.toMicroseconds <= options.fromMicroseconds)
         return failure(QStringLiteral("--to must come after --from"));
+    options.gentle = parser.isSet(gentle);
+    options.flashCheck = parser.isSet(flashCheck);
+    // The check writes nothing, so a place to write would only mislead.
+    if (options.flashCheck && (parser.isSet(out) || parser.isSet(video)))
+        return failure(QStringLiteral("--flash-check writes nothing: leave out --out and --video"));
     options.outDir = parser.value(out);
-    if (options.outDir.isEmpty())
+    if (options.outDir.isEmpty() && !options.flashCheck)
         return failure(QStringLiteral("--out DIR is required"));
     options.videoFile = parser.value(video);
     if (parser.isSet(video) && options.videoFile.isEmpty())

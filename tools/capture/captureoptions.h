@@ -16,6 +16,8 @@ struct CaptureOptions {
     qint64 toMicroseconds = -1;  // -1: to the song's end
     QString outDir;
     QString videoFile;           // empty: PNG frames
+    bool flashCheck = false;     // analyse the frames for flashes, write nothing
+    bool gentle = false;         // the show's gentle look
 };
 
 struct ParsedCaptureOptions {

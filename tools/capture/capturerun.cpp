@@ -1,6 +1,7 @@
 #include "capturerun.h"
 
 #include "capturetiming.h"
+#include "flashchecksink.h"
 #include "framememory.h"
 #include "framesinks.h"
 #include "progress.h"
@@ -363,10 +364,12 @@ int captureSong(const CaptureOptions &options)
     {
         // The canvas (4 bytes a pixel) and the frame being painted (3); as
         // PNGs, those queued and being encoded (3 each, and 4 for the encoder's
-        // own copy); into ffmpeg, the copy in the pipe. Beside them the song,
-        // the fonts and, for each thread, a stack and an allocation arena.
-        const qint64 bytesPerPixel = ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
-                                                      : 4 + 3 + 3;
+        // own copy); into ffmpeg, the copy in the pipe; the flash check, none
+        // beyond the frame. Beside them the song, the fonts and, for each
+        // thread, a stack and an allocation arena.
+        const qint64 bytesPerPixel = options.flashCheck ? 4 + 3
+                                     : ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
+                                                        : 4 + 3 + 3;
         const qint64 fixedBytes = qint64(64 + 72 * workers) << 20;
         const QString problem = frameMemoryProblem(options.size, bytesPerPixel, fixedBytes, usableMemory());
         if (!problem.isEmpty()) {
@@ -390,7 +393,7 @@ int captureSong(const CaptureOptions &options)
     }
 
     Staging staging;
-    if (!staging.prepare(options.outDir, &error)) {
+    if (!options.flashCheck && !staging.prepare(options.outDir, &error)) {
         say(error);
         return captureRefused;
     }
@@ -398,7 +401,7 @@ int captureSong(const CaptureOptions &options)
     const QString wavName = QStringLiteral("audio.wav");
     const QByteArray rangePcm = song.pcm.mid(int(plan.firstSample * bytesPerSampleFrame),
                                              int((plan.endSample - plan.firstSample) * bytesPerSampleFrame));
-    if (!writeWavFile(staging.path(wavName), rangePcm, songSampleRate, channels, &error)) {
+    if (!options.flashCheck && !writeWavFile(staging.path(wavName), rangePcm, songSampleRate, channels, &error)) {
         say(staging.shown(error) + QStringLiteral("; nothing was kept"));
         return captureRefused;
     }
@@ -406,7 +409,10 @@ int captureSong(const CaptureOptions &options)
     const qint64 frames = plan.endVideoFrame - plan.firstVideoFrame;
     QStringList written{wavName};
     std::unique_ptr<FrameSink> sink;
-    if (ffmpeg.isEmpty()) {
+    FlashCheckSink *flashCheck = options.flashCheck ? new FlashCheckSink(options.size, fps) : nullptr;
+    if (flashCheck) {
+        sink.reset(flashCheck);
+    } else if (ffmpeg.isEmpty()) {
         // Compressing a PNG costs far more than painting two frames, so every
         // core compresses while the painter mostly waits for a free worker.
         sink = std::make_unique<PngFrameSink>(staging.path(QString()), workers);
@@ -451,6 +457,7 @@ int captureSong(const CaptureOptions &options)
         return captureRefused;
     };
     Scene scene;
+    scene.gentle = options.gentle;
     qint64 nextVideo = plan.firstVideoFrame;
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
@@ -477,6 +484,11 @@ int captureSong(const CaptureOptions &options)
         return abandon(sinkFailure());
     if (stopSignal)
         return abandon(QString());
+    if (flashCheck) {
+        progress.finish(QStringLiteral("karnveldt-capture: %1 frames checked in %2 s")
+                            .arg(frames).arg(clock.nsecsElapsed() / 1e9, 0, 'f', 1));
+        return flashCheck->report(stdout) ? captureDone : flashesFound;
+    }
     // DIR first, since its set can still be taken back; the video goes in last, in one step.
     if (!staging.commit(written, &error))
         return abandon(error);

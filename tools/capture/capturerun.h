@@ -9,6 +9,7 @@
 constexpr int captureDone = 0;
 constexpr int captureBroken = 1;     // the program itself cannot work (no module)
 constexpr int captureRefused = 2;    // options, output or ffmpeg not usable; nothing left behind
+constexpr int flashesFound = 1;      // --flash-check: some second flashes too often
 
 // Asks a running capture to stop and clean up; safe to call from a signal handler.
 void requestCaptureStop(int signalNumber);
