@@ -116,8 +116,22 @@ bool PulsePlayer::stalled()
     return stream->millisecondsSinceAsked() > patience;
 }
 
+// A gap in the sound that the show caused, by not keeping the stream fed, is
+// worth a line: a listener hears it, and it tells a busy machine from a
+// server's own hiccup (which the server does not report as a stream running dry).
+void PulsePlayer::sayIfRanDry()
+{
+    const int underflows = stream->underflows();
+    if (underflows == underflowsSaid)
+        return;
+    underflowsSaid = underflows;
+    std::fprintf(stderr, "karnveldt: the sound ran dry at %.3f s of the song\n",
+                 double(stream->lastUnderflowSample()) / sampleRate);
+}
+
 void PulsePlayer::hearUntilTheEnd()
 {
+    sayIfRanDry();
     if (stalled())
         return loseServer("the sound server stopped taking the sound");
     // Asked every tick, so that a lost server leaves a recent last sample heard.
@@ -148,6 +162,7 @@ void PulsePlayer::loseServer(const char *why)
         QMutexLocker lock(&streamLock);
         stream.reset();
     }
+    underflowsSaid = 0;
     sinceAttempt.start();
     if (!wasPlaying)
         return;

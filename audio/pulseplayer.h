@@ -36,6 +36,7 @@ private:
     void watch();
     void hearUntilTheEnd();
     bool stalled();
+    void sayIfRanDry();
     void loseServer(const char *why);
     void tryServer();
     void resume();
@@ -48,6 +49,7 @@ private:
     QTimer watcher;
     QElapsedTimer sinceAttempt;
     QElapsedTimer sinceAllWritten;
+    int underflowsSaid = 0;  // of the current stream
     std::atomic<qint64> lastHeard{0};
     std::atomic<qint64> lastAdvanceNanoseconds{0};  // when lastHeard last moved on
 };

@@ -56,6 +56,7 @@ PulseStream::~PulseStream()
         if (stream) {
             pa_stream_set_state_callback(stream, nullptr, nullptr);
             pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_set_underflow_callback(stream, nullptr, nullptr);
             pa_stream_disconnect(stream);
         }
         if (context) {
@@ -97,6 +98,7 @@ void PulseStream::openStream()
     }
     pa_stream_set_state_callback(stream, streamChanged, this);
     pa_stream_set_write_callback(stream, writable, this);
+    pa_stream_set_underflow_callback(stream, ranDry, this);
     // A 16 KiB buffer, refilled a quarter at a time; playback starts once it
     // is full. The server's timing is interpolated between its updates, so
     // asking for the position every paint costs no round trip.
@@ -207,6 +209,20 @@ void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct time
     auto *player = static_cast<PulseStream *>(self);
     if (player->current != State::Ready && player->current != State::Playing)
         player->enter(State::Failed);
+}
+
+// The last samples running out after the end is no fault.
+void PulseStream::ranDry(pa_stream *stream, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    if (player->ended || player->current != State::Playing)
+        return;
+    pa_usec_t played = 0;
+    qint64 sample = player->playedSamples;
+    if (pa_stream_get_time(stream, &played) == 0)
+        sample = qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC);
+    player->underflowSample = player->firstSample + sample;
+    ++player->underflowCount;
 }
 
 void PulseStream::drained(pa_stream *, int success, void *self)

@@ -47,6 +47,11 @@ public:
     qint64 millisecondsSinceAsked() const;
     // The sink the stream plays on is suspended: nothing it is given is heard.
     bool sinkSuspended();
+    // How many times the server has found the stream empty before the song's
+    // end was handed over (the sound ran dry: a gap a listener hears), and
+    // the song sample heard at the last of them.
+    int underflows() const { return underflowCount; }
+    qint64 lastUnderflowSample() const { return underflowSample; }
     bool askedSinceRelease() const { return asked; }
 
 private:
@@ -54,6 +59,7 @@ private:
     static void streamChanged(pa_stream *stream, void *self);
     static void writable(pa_stream *stream, size_t bytes, void *self);
     static void drained(pa_stream *stream, int success, void *self);
+    static void ranDry(pa_stream *stream, void *self);
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
     void write(size_t bytes);
@@ -70,5 +76,7 @@ private:
     std::atomic<bool> ended{false};
     std::atomic<qint64> lastAskedNanoseconds{0};  // of the monotonic clock
     std::atomic<bool> asked{false};
+    std::atomic<int> underflowCount{0};
+    std::atomic<qint64> underflowSample{0};
     bool playedAll = false;  // the server has drained the stream
 };
