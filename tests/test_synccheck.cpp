@@ -1,7 +1,8 @@
 // The sync check judged on made-up runs whose leads are known: a recording
 // that is the module behind some silence, a sink that plays at exactly 44,100
 // frames a second, and red flashes and painted frames at chosen offsets from
-// each snare's sound.
+// each snare's sound. And the sound check on the same recording with a
+// period's silence laid into it, one way or the other.
 #include <xmp.h>
 
 #include <QFile>
@@ -161,6 +162,44 @@ private slots:
         QVERIFY2(output.contains(QString("trace painted minus sound: median %1%2 ms")
                                      .arg(paintLead < 0 ? "" : "+").arg(paintLead, 0, 'f', 1)),
                  qPrintable(output));
+        QCOMPARE(check.exitCode(), status);
+    }
+
+    void tellsTheGapsApart_data()
+    {
+        QTest::addColumn<bool>("shifted");      // the silence pushes the rest later
+        QTest::addColumn<bool>("serverSkips");  // the show said its stream never ran dry
+        QTest::addColumn<QString>("kind");      // as audiocheck says it
+        QTest::addColumn<int>("status");
+        QTest::newRow("lost by the recorder") << false << false << "lost on the recording side, nothing shifted" << 0;
+        QTest::newRow("the show's stream ran dry") << true << false << "silence inserted" << 1;
+        QTest::newRow("skipped by the server") << true << true << "silence inserted" << 0;
+    }
+    void tellsTheGapsApart()
+    {
+        QFETCH(bool, shifted);
+        QFETCH(bool, serverSkips);
+        QFETCH(QString, kind);
+        QFETCH(int, status);
+        // 128 frames, a sound server's shortest period, 30 s into the song.
+        QFile file(path("recording.raw"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QByteArray recording = file.readAll();
+        const int at = int((silence + 30 * long(rate)) * 4), period = 128 * 4;
+        if (shifted)
+            recording.insert(at, QByteArray(period, '\0'));
+        else
+            recording.replace(at, period, QByteArray(period, '\0'));
+        write(path("gap.raw"), recording);
+
+        QProcess check;
+        QStringList arguments{path("music.xm"), path("gap.raw")};
+        if (serverSkips)
+            arguments.prepend("--server-skips");
+        check.start(KARNVELDT_BINARY_DIR "/tests/audiocheck", arguments);
+        QVERIFY(check.waitForFinished(60000));
+        const QString output = check.readAllStandardOutput();
+        QVERIFY2(output.contains(QString("gap of 2.9 ms at 30.00 s of the song: %1").arg(kind)), qPrintable(output));
         QCOMPARE(check.exitCode(), status);
     }
 };

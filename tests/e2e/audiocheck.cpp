@@ -1,12 +1,22 @@
 // Compares a recording of the show's sound with libxmp's own rendering of the
 // module: aligns the two at the first sound, then reports length, gaps of
 // silence inside the sound, and likeness. Exit status 0 when they match.
+// A gap is one of two kinds, told apart by where the sound after it lies:
+//   inserted: silence with everything after it later by as much; a listener
+//     hears it. Either the show's stream ran dry, or the server skipped a
+//     period of it while it held sound (the show says which: it reports
+//     running dry). A failure, unless --server-skips: the show said its
+//     stream never ran dry, so the server's skips are only reported.
+//   lost: samples replaced by silence with nothing shifted; a fragment the
+//     recording side missed (a recorder's hole). Reported, not a failure.
+// Any other gap (the sound after it earlier, or nowhere near) fails too.
 // With --part the recording may be any stretch of the module (a run ended
 // early, beside other runs): its length is not checked, and a short gap (after
 // which the samples no longer line up) is let pass; it must begin with the
 // module's samples and sound for nine tenths of its length.
 //
-// usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw   (s16le, stereo, 44,100 Hz)
+// usage: audiocheck [--part | --late] [--server-skips] MODULE.xm RECORDING.raw
+//   (s16le, stereo, 44,100 Hz)
 // --late: the recording joined the song part-way (a sound server that came
 // back): its first sound may lie anywhere in the song.
 #include "pcmmatch.h"
@@ -22,7 +32,49 @@ namespace {
 
 constexpr long bufferFrames = 16384 / 4;  // the show's output buffer, in stereo frames
 constexpr long endFrames = 44100 * 10 / 1000;
-constexpr long gapFrames = 44100 * 5 / 1000;
+// A sound server works in periods of 128 frames or more: a gap is a run of
+// silence shorter than that, as long as the music in it is plainly audible.
+constexpr long gapFrames = 32;
+constexpr int audible = 64;
+constexpr long quickFrames = 64, alignFrames = 256;
+constexpr long searchFrames = 2 * 44100;
+
+enum class GapKind { Lost, Inserted, Dropped, Unaligned };
+
+const char *describe(GapKind kind)
+{
+    switch (kind) {
+    case GapKind::Lost:
+        return "lost on the recording side, nothing shifted";
+    case GapKind::Inserted:
+        return "silence inserted, the sound after it later by as much";
+    case GapKind::Dropped:
+        return "samples missing from the recording, the sound after it earlier";
+    default:
+        return "the sound after it lines up nowhere near";
+    }
+}
+
+// What a gap of `length` frames that ends at recording frame `after` was, and
+// the offset (recording frame minus song frame) from there on. The sound may
+// come back in fragments (a server waits to fill its buffer again): the new
+// offset is found where it sounds steadily again.
+GapKind classify(const std::vector<short> &reference, const std::vector<short> &recording, long after,
+                 long length, long &offset)
+{
+    if (pcm::agree(recording, after, reference, after - offset, quickFrames))
+        return GapKind::Lost;
+    long steady = after;
+    for (long run = 0; steady < pcm::frameCount(recording) && run < alignFrames; ++steady)
+        run = pcm::silent(recording, steady) ? 0 : run + 1;
+    steady -= alignFrames;
+    for (long shift = -searchFrames / 4; shift <= length + searchFrames; ++shift)
+        if (shift != 0 && pcm::agree(recording, steady, reference, steady - offset - shift, alignFrames)) {
+            offset += shift;
+            return shift > 0 ? GapKind::Inserted : GapKind::Dropped;
+        }
+    return GapKind::Unaligned;
+}
 
 } // namespace
 
@@ -30,15 +82,22 @@ using namespace pcm;
 
 int main(int argc, char **argv)
 {
-    const std::string mode = argc == 4 ? argv[1] : "";
-    const bool part = mode == "--part";
-    const bool late = mode == "--late";
-    if (argc != 3 && !part && !late) {
-        std::fprintf(stderr, "usage: audiocheck [--part | --late] MODULE.xm RECORDING.raw\n");
+    bool part = false, late = false, serverSkips = false;
+    int first = 1;
+    for (; first < argc && argv[first][0] == '-'; ++first) {
+        const std::string option = argv[first];
+        part = part || option == "--part";
+        late = late || option == "--late";
+        serverSkips = serverSkips || option == "--server-skips";
+        if (option != "--part" && option != "--late" && option != "--server-skips")
+            break;
+    }
+    if (argc - first != 2 || (part && late)) {
+        std::fprintf(stderr, "usage: audiocheck [--part | --late] [--server-skips] MODULE.xm RECORDING.raw\n");
         return 2;
     }
-    const std::vector<short> reference = renderModule(argv[argc - 2]);
-    const std::vector<short> recording = readRaw(argv[argc - 1]);
+    const std::vector<short> reference = renderModule(argv[first]);
+    const std::vector<short> recording = readRaw(argv[first + 1]);
     const long refStart = firstSound(reference), refEnd = lastSound(reference);
     const long recStart = firstSound(recording), recEnd = lastSound(recording);
     if (recStart < 0) {
@@ -61,24 +120,37 @@ int main(int argc, char **argv)
     const long missingStart = start - refStart;
 
     // Gaps: silence in the recording where the reference sounds.
-    long gaps = 0, gapTotal = 0, run = 0;
+    long gaps = 0, gapTotal = 0, run = 0, lostTotal = 0, failingGaps = 0, skippedTotal = 0;
     long same = 0, compared = 0;
     double energy = 0, error = 0;
+    long alignedOffset = offset;
+    bool runAudible = false;
+    // The last frame sounds, so every gap has ended by it.
     for (long f = recStart; f <= recEnd; ++f) {
-        const long r = f - offset;
+        const long r = f - alignedOffset;
         const bool inReference = r >= 0 && r < long(reference.size() / 2);
         if (silent(recording, f) && inReference && !silent(reference, r)) {
+            runAudible = runAudible || std::abs(reference[size_t(2 * r)]) > audible
+                         || std::abs(reference[size_t(2 * r + 1)]) > audible;
             ++run;
-        } else {
-            if (run > gapFrames) {
-                ++gaps;
-                gapTotal += run;
-                if (gaps <= 10)
-                    std::printf("gap of %.1f ms at %.2f s of the song\n", run * 1000.0 / 44100,
-                                double(r - run) / 44100);
-            }
-            run = 0;
+            continue;
         }
+        if (run > gapFrames && runAudible) {
+            const long songAt = r - run;
+            const GapKind kind = classify(reference, recording, f, run, alignedOffset);
+            ++gaps;
+            if (kind == GapKind::Lost)
+                lostTotal += run;
+            else if (kind == GapKind::Inserted && serverSkips)
+                skippedTotal += run;
+            else
+                ++failingGaps, gapTotal += run;
+            if (gaps <= 10)
+                std::printf("gap of %.1f ms at %.2f s of the song: %s\n", run * 1000.0 / 44100,
+                            double(songAt) / 44100, describe(kind));
+        }
+        run = 0;
+        runAudible = false;
         if (inReference) {
             ++compared;
             const short *a = &recording[size_t(2 * f)], *b = &reference[size_t(2 * r)];
@@ -89,24 +161,23 @@ int main(int argc, char **argv)
             }
         }
     }
-    if (run > gapFrames) {
-        ++gaps;
-        gapTotal += run;
-    }
     const double match = compared ? double(same) / compared : 0;
     const double errorDb = 10 * std::log10((error + 1) / (energy + 1));
     // The show quits once the server says the end has been heard, which its
     // interpolated timing may say a little early. A sound server may also drop
     // the first milliseconds of a new stream (it does so for any client).
-    const long missingEnd = refEnd - (recEnd - offset);
+    const long missingEnd = refEnd - (recEnd - alignedOffset);
     std::printf("reference_s=%.3f recorded_s=%.3f missing_start_ms=%.1f missing_end_ms=%.1f "
-                "gaps=%ld gap_ms=%.1f identical=%.4f error_db=%.1f "
+                "gaps=%ld gap_ms=%.1f lost_ms=%.1f skipped_ms=%.1f identical=%.4f error_db=%.1f "
                 "first_sound_song_s=%.4f first_sound_recording_s=%.4f "
                 "last_sound_song_s=%.4f\n",
                 refLength / 44100.0, recLength / 44100.0, missingStart * 1000.0 / 44100,
-                missingEnd * 1000.0 / 44100, gaps, gapTotal * 1000.0 / 44100, match, errorDb,
+                missingEnd * 1000.0 / 44100, failingGaps, gapTotal * 1000.0 / 44100, lostTotal * 1000.0 / 44100,
+                skippedTotal * 1000.0 / 44100, match,
+                errorDb,
                 start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
     const bool whole = std::labs(missingEnd) <= endFrames && (late || missingStart <= bufferFrames);
-    const bool ok = part ? gapTotal < recLength / 10 : whole && gaps == 0 && match > 0.99;
+    const bool ok = part ? gapTotal + lostTotal + skippedTotal < recLength / 10
+                         : whole && failingGaps == 0 && match > 0.99;
     return ok ? 0 : 1;
 }
