@@ -3,7 +3,8 @@
 // frame being heard rather than the one handed over last.
 #pragma once
 
-#include <QMutex>
+#include <QtGlobal>
+#include <pthread.h>
 #include <vector>
 #include <xmp.h>
 
@@ -11,6 +12,9 @@ class FrameHistory {
 public:
     // 512 frames of 648 samples hold 7.5 s: far more than any output buffers.
     explicit FrameHistory(int capacity = 512);
+    ~FrameHistory();
+    FrameHistory(const FrameHistory &) = delete;
+    FrameHistory &operator=(const FrameHistory &) = delete;
 
     void add(qint64 startSample, const xmp_frame_info &record);
     // The record of the newest frame starting at or before `sample`; the zeroed
@@ -24,7 +28,10 @@ private:
         qint64 startSample;
         xmp_frame_info record;
     };
-    mutable QMutex lock;
+    // The audio thread adds while the window's thread reads: a lock that
+    // lends its priority to whoever holds it, so that the real-time audio
+    // thread never waits on a paint that others have put off.
+    mutable pthread_mutex_t lock;
     std::vector<Entry> entries;  // a ring, oldest at `next` once full
     size_t next = 0;
     size_t count = 0;
