@@ -99,12 +99,15 @@ void PulseStream::openStream()
     pa_stream_set_state_callback(stream, streamChanged, this);
     pa_stream_set_write_callback(stream, writable, this);
     pa_stream_set_underflow_callback(stream, ranDry, this);
-    // A 16 KiB buffer, refilled a quarter at a time; playback starts once it
-    // is full. The server's timing is interpolated between its updates, so
+    // A 32 KiB buffer (186 ms), refilled 4 KiB at a time; playback starts
+    // once it is full. On a busy or virtual machine the audio thread, or the
+    // server, may not run for 100 ms now and then: a buffer of 93 ms ran dry
+    // then. Its length costs nothing in sync, since the clock is the sample
+    // heard. The server's timing is interpolated between its updates, so
     // asking for the position every paint costs no round trip.
     pa_buffer_attr buffer;
     buffer.maxlength = uint32_t(-1);
-    buffer.tlength = 16384;
+    buffer.tlength = 32768;
     buffer.prebuf = uint32_t(-1);
     buffer.minreq = 4096;
     buffer.fragsize = uint32_t(-1);
