@@ -7,9 +7,12 @@
 //     period of it while it held sound (the show says which: it reports
 //     running dry). A failure, unless --server-skips: the show said its
 //     stream never ran dry, so the server's skips are only reported.
-//   lost: samples replaced by silence with nothing shifted; a fragment the
-//     recording side missed (a recorder's hole). Reported, not a failure.
-// Any other gap (the sound after it earlier, or nowhere near) fails too.
+//   lost: samples replaced by silence with nothing shifted, or missing (the
+//     sound after the gap earlier): fragments the recording side missed.
+//     Reported, not a failure.
+// A gap after which the sound lines up nowhere near fails too, and so does a
+// recording that is not the module between its gaps. Sound that no longer
+// lines up where it did, without a gap before it, is a jump, judged alike.
 // With --part the recording may be any stretch of the module (a run ended
 // early, beside other runs): its length is not checked, and a short gap (after
 // which the samples no longer line up) is let pass; it must begin with the
@@ -49,22 +52,21 @@ const char *describe(GapKind kind)
     case GapKind::Inserted:
         return "silence inserted, the sound after it later by as much";
     case GapKind::Dropped:
-        return "samples missing from the recording, the sound after it earlier";
+        return "samples missing from the recording side, the sound after it earlier";
     default:
         return "the sound after it lines up nowhere near";
     }
 }
 
-// What a gap of `length` frames that ends at recording frame `after` was, and
-// the offset (recording frame minus song frame) from there on. The sound may
-// come back in fragments (a server waits to fill its buffer again): the new
-// offset is found where it sounds steadily again.
-GapKind classify(const std::vector<short> &reference, const std::vector<short> &recording, long after,
-                 long length, long &offset)
+// Where the sound lines up with the reference from recording frame `from` on,
+// searched around `offset` (recording frame minus song frame), which it
+// updates: later (silence inserted), earlier (samples missing) or nowhere.
+// The sound may come back in fragments (a server waits to fill its buffer
+// again): the new offset is found where it sounds steadily again.
+GapKind realign(const std::vector<short> &reference, const std::vector<short> &recording, long from,
+                long length, long &offset)
 {
-    if (pcm::agree(recording, after, reference, after - offset, quickFrames))
-        return GapKind::Lost;
-    long steady = after;
+    long steady = from;
     for (long run = 0; steady < pcm::frameCount(recording) && run < alignFrames; ++steady)
         run = pcm::silent(recording, steady) ? 0 : run + 1;
     steady -= alignFrames;
@@ -74,6 +76,15 @@ GapKind classify(const std::vector<short> &reference, const std::vector<short> &
             return shift > 0 ? GapKind::Inserted : GapKind::Dropped;
         }
     return GapKind::Unaligned;
+}
+
+// What a gap of `length` frames that ends at recording frame `after` was.
+GapKind classify(const std::vector<short> &reference, const std::vector<short> &recording, long after,
+                 long length, long &offset)
+{
+    if (pcm::agree(recording, after, reference, after - offset, quickFrames))
+        return GapKind::Lost;
+    return realign(reference, recording, after, length, offset);
 }
 
 } // namespace
@@ -119,16 +130,29 @@ int main(int argc, char **argv)
     const long refLength = refEnd - refStart + 1, recLength = recEnd - recStart + 1;
     const long missingStart = start - refStart;
 
-    // Gaps: silence in the recording where the reference sounds.
+    // Gaps: silence in the recording where the reference sounds; and jumps:
+    // sound that no longer lines up where it did, without a gap before it.
     long gaps = 0, gapTotal = 0, run = 0, lostTotal = 0, failingGaps = 0, skippedTotal = 0;
-    long same = 0, compared = 0;
+    long same = 0, compared = 0, differing = 0;
     double energy = 0, error = 0;
     long alignedOffset = offset;
     bool runAudible = false;
+    const auto note = [&](GapKind kind, long length, long songAt, const char *what) {
+        ++gaps;
+        if (kind == GapKind::Lost || kind == GapKind::Dropped)
+            lostTotal += length;
+        else if (kind == GapKind::Inserted && serverSkips)
+            skippedTotal += length;
+        else
+            ++failingGaps, gapTotal += length;
+        if (gaps <= 10)
+            std::printf("%s of %.1f ms at %.2f s of the song: %s\n", what, length * 1000.0 / 44100,
+                        double(songAt) / 44100, describe(kind));
+    };
     // The last frame sounds, so every gap has ended by it.
     for (long f = recStart; f <= recEnd; ++f) {
-        const long r = f - alignedOffset;
-        const bool inReference = r >= 0 && r < long(reference.size() / 2);
+        long r = f - alignedOffset;
+        bool inReference = r >= 0 && r < long(reference.size() / 2);
         if (silent(recording, f) && inReference && !silent(reference, r)) {
             runAudible = runAudible || std::abs(reference[size_t(2 * r)]) > audible
                          || std::abs(reference[size_t(2 * r + 1)]) > audible;
@@ -136,29 +160,31 @@ int main(int argc, char **argv)
             continue;
         }
         if (run > gapFrames && runAudible) {
-            const long songAt = r - run;
+            const long before = alignedOffset;
             const GapKind kind = classify(reference, recording, f, run, alignedOffset);
-            ++gaps;
-            if (kind == GapKind::Lost)
-                lostTotal += run;
-            else if (kind == GapKind::Inserted && serverSkips)
-                skippedTotal += run;
-            else
-                ++failingGaps, gapTotal += run;
-            if (gaps <= 10)
-                std::printf("gap of %.1f ms at %.2f s of the song: %s\n", run * 1000.0 / 44100,
-                            double(songAt) / 44100, describe(kind));
+            note(kind, kind == GapKind::Lost ? run : std::labs(alignedOffset - before), r - run, "gap");
+            differing = 0;
         }
         run = 0;
         runAudible = false;
-        if (inReference) {
-            ++compared;
-            const short *a = &recording[size_t(2 * f)], *b = &reference[size_t(2 * r)];
-            same += (std::abs(a[0] - b[0]) <= 2 && std::abs(a[1] - b[1]) <= 2);
-            for (int c = 0; c < 2; ++c) {
-                energy += double(b[c]) * b[c];
-                error += double(a[c] - b[c]) * (a[c] - b[c]);
-            }
+        r = f - alignedOffset;
+        inReference = r >= 0 && r < long(reference.size() / 2);
+        if (!inReference)
+            continue;
+        ++compared;
+        const short *a = &recording[size_t(2 * f)], *b = &reference[size_t(2 * r)];
+        const bool alike = std::abs(a[0] - b[0]) <= 2 && std::abs(a[1] - b[1]) <= 2;
+        same += alike;
+        for (int c = 0; c < 2; ++c) {
+            energy += double(b[c]) * b[c];
+            error += double(a[c] - b[c]) * (a[c] - b[c]);
+        }
+        differing = alike || silent(recording, f) ? 0 : differing + 1;
+        if (differing == quickFrames) {
+            const long before = alignedOffset;
+            const GapKind kind = realign(reference, recording, f - quickFrames + 1, 0, alignedOffset);
+            note(kind, std::labs(alignedOffset - before), r, "jump");
+            differing = 0;
         }
     }
     const double match = compared ? double(same) / compared : 0;
