@@ -27,18 +27,13 @@ case $platform in
     wayland) size=1920x1080; start_weston $size ;;
 esac
 start_pulse
-width=${size%x*} height=${size#*x}
 options=()
 [ "$mode" = literal ] && options=(--literal)
 
+[ -z "${WAYLAND_DISPLAY:-}" ] && watch_screen
 start_traced "${options[@]}"
-if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    "$build/tests/flashwatch" 200 "$((width / 50)),$((height - 4))" "$((width / 2)),$((height - 4))" \
-        "$((width - width / 50)),$((height - 4))" >"$out/flashes" &
-    watcher=$!
-fi
 wait_until_song 65
-[ -n "${watcher:-}" ] && kill "$watcher"
+[ -z "${WAYLAND_DISPLAY:-}" ] && stop_watching_screen
 # The credits, whenever they come: one paint a step may bring them late or never.
 credits=none n=0
 while kill -0 "$pid" 2>/dev/null; do
@@ -58,7 +53,7 @@ echo "exit status $?"
 echo "== $platform, $mode timing"
 stepcheck error "$trace" "$rate"
 if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-    stepcheck durations "$trace" "$out/flashes" "$rate" | tail -1
+    stepcheck durations "$trace" "$out/flashes.all" "$rate" | tail -1
 elif [ "$mode" = steps ]; then
     "$capture" --rate "$rate" --fps "$rate" --size 640x360 --from 19 --to 65 --out "$out/flash-capture" >/dev/null 2>&1
     stepcheck flashes "$trace" "$out/flash-capture" >"$out/flashes"

@@ -109,8 +109,14 @@ start_pipewire() {
     fi
     # At the module's rate the graph passes the show's samples through as they
     # are, so a recording can be compared with the module sample by sample.
+    # Its period is 256 frames (5.8 ms) at least: the zeros that keep the sink
+    # running ask for less, and in periods of 128 frames the graph misses one
+    # now and then on this kind of machine, whose processors stall for a few
+    # milliseconds at a time even for real-time threads. A longer period makes
+    # the moment the monitor sees a sample less sure (by up to a period).
     mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
-    echo 'context.properties = { default.clock.rate = 44100 default.clock.allowed-rates = [ 44100 ] }' \
+    echo 'context.properties = { default.clock.rate = 44100 default.clock.allowed-rates = [ 44100 ]
+                                  default.clock.min-quantum = 256 }' \
         >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
     pipewire >"$runtime/pipewire.log" 2>&1 &
     started_pids+=($!)

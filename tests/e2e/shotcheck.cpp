@@ -1,7 +1,7 @@
 // Looks at a screenshot of the show the way a viewer would and answers one
 // question about it; exit status 0 for yes.
 //
-// usage: shotcheck FILE QUESTION
+// usage: shotcheck FILE QUESTION [OTHER]
 //   size1080    the picture is 1920 x 1080
 //   background  nearly all of it is the background colour (50, 45, 40)
 //   red         it is tinted red (a snare flash)
@@ -14,6 +14,7 @@
 //   fine        drawn at its own pixels, not enlarged from half the size: sharp
 //               edges (a step of more than 60 between neighbours) are many
 //               and fall between pixels 2k and 2k+1 as often as elsewhere
+//   same OTHER  it is OTHER pixel for pixel (the value: pixels that differ)
 #include <QColor>
 #include <QGuiApplication>
 #include <QImage>
@@ -72,8 +73,9 @@ double oddEdgeShare(const QImage &image, long *edges)
 int main(int argc, char **argv)
 {
     QGuiApplication application(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: shotcheck FILE QUESTION\n");
+    const bool comparing = argc == 4 && QByteArray(argv[2]) == "same";
+    if (argc != 3 && !comparing) {
+        std::fprintf(stderr, "usage: shotcheck FILE QUESTION [OTHER]\n");
         return 2;
     }
     const QImage image = QImage(argv[1]).convertToFormat(QImage::Format_RGB32);
@@ -110,6 +112,20 @@ int main(int argc, char **argv)
     } else if (question == "black") {
         value = share(image, 0, 0, w, h, isBlack);
         yes = value > 0.99;
+    } else if (comparing) {
+        const QImage other = QImage(argv[3]).convertToFormat(QImage::Format_RGB32);
+        long differing = 0;
+        if (other.size() != image.size())
+            differing = long(w) * h;
+        else
+            for (int y = 0; y < h; ++y) {
+                const QRgb *a = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+                const QRgb *b = reinterpret_cast<const QRgb *>(other.constScanLine(y));
+                for (int x = 0; x < w; ++x)
+                    differing += a[x] != b[x];
+            }
+        value = double(differing);
+        yes = differing == 0;
     } else if (question == "fine") {
         long edges = 0;
         value = oddEdgeShare(image, &edges);

@@ -6,7 +6,10 @@
 //   stepcheck error TRACE RATE      painted step minus floor(heard x RATE): the
 //                                   share of paints at each error and the largest;
 //                                   paints per second in 10-s windows. Status 1
-//                                   when a paint is more than one step off.
+//                                   when a paint is more than one step off, unless
+//                                   it is behind after a stall of over a second
+//                                   and ran a second's worth of steps, as far as
+//                                   one paint catches up.
 //   stepcheck shown TRACE T0 T1     the steps that may be on the screen between
 //                                   monotonic T0 and T1: the two painted last
 //                                   before T0 (the newer may not be presented yet)
@@ -63,16 +66,24 @@ int stepError(const std::vector<Paint> &paints, int rate)
 {
     std::map<long long, long> counts;
     long long worst = 0;
-    for (const Paint &paint : paints) {
+    long catchingUp = 0;
+    for (size_t i = 0; i < paints.size(); ++i) {
+        const Paint &paint = paints[i];
         // The heard time is written to the microsecond: a step falling due in
         // that microsecond reads as the one before it.
         const long long due = (long long)std::floor(paint.heardSong * rate + 1e-3);
         const long long error = paint.step - due;
+        if (error < -1 && i > 0 && paint.step - paints[i - 1].step == rate) {
+            ++catchingUp;
+            continue;
+        }
         ++counts[error];
         if (std::llabs(error) > std::llabs(worst))
             worst = error;
     }
     std::printf("paints %zu, largest step error %lld\n", paints.size(), worst);
+    if (catchingUp > 0)
+        std::printf("  %ld paints caught up a second's worth of steps after a stall\n", catchingUp);
     if (counts.size() <= 7) {
         for (const auto &count : counts)
             std::printf("  step error %+lld: %.2f%% of paints\n", count.first, 100.0 * count.second / paints.size());
@@ -150,7 +161,7 @@ int songTime(const std::vector<Paint> &paints, double at)
     return 0;
 }
 
-// The snare's tint, by flashwatch's rule: at the bottom corners and centre,
+// The snare's tint, by screenwatch's rule: at the bottom corners and centre,
 // where nothing else is drawn before the blood runs down there, red above
 // green by more than the background's 5, on average over four rows (the
 // discord distortion tints alternate rows apart).

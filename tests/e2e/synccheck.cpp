@@ -5,7 +5,7 @@
 // time stamps, aligned to libxmp's own rendering of the module.
 //
 // usage: synccheck MODULE.xm RECORDING.raw TIMING.txt PROBE.txt [TRACE.txt]
-//   RECORDING.raw, TIMING.txt  from recorder; PROBE.txt from screenprobe;
+//   RECORDING.raw, TIMING.txt  from recorder; PROBE.txt from screenwatch;
 //   TRACE.txt  the show's KARNVELDT_TRACE file
 // Exit status 0 when the median is within [-10, +15] ms and 90 % of the snares
 // are within ±25 ms, for the probe and for the trace when given.
