@@ -1,17 +1,18 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test. Each end-to-end test
 # starts the private display and sound server it needs, so CTest runs them side
-# by side, apart from those marked to run alone.
+# by side, as many as their weight allows (see tests/CMakeLists.txt).
 source "$(dirname "$0")/setup.sh"
-install_missing "${build_packages[@]}" "${test_packages[@]}"
-build_project
-
-status=0
-ctest --test-dir build --output-on-failure -j3 "$@" || status=$?
-
-# The whole show once more, built with AddressSanitizer and LeakSanitizer,
-# whatever the other tests said.
+install_missing "${build_packages[@]}"
+# What only the tests need installs while the project builds.
+install_missing "${test_packages[@]}" >build-packages.log 2>&1 &
+installing=$!
+# The whole show is also played by a build with AddressSanitizer and
+# LeakSanitizer, beside the other tests.
+build_project -DKARNVELDT_SANITIZED_BUILD="$PWD/build-asan"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARNVELDT_SANITIZE=ON >/dev/null
 cmake --build build-asan -j"$(nproc)" --target karnveldt
-ctest --test-dir build-asan --output-on-failure -R e2e_sanitized_run || status=$?
-exit "$status"
+wait "$installing" || { cat build-packages.log; exit 1; }
+rm -f build-packages.log
+
+ctest --test-dir build --output-on-failure -j3 "$@"

@@ -13,19 +13,22 @@ install_missing() {
     echo "Installing: ${missing[*]}" >&2
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    $sudo apt-get update -qq
+    # The package lists once per run of the script.
+    [ -n "${lists_updated:-}" ] || $sudo apt-get update -qq
+    lists_updated=1
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
 build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libxmp-dev
                 libpulse-dev libx11-dev)
 # What the end-to-end tests start and look with: displays (X11 with and without a
-# window manager, Wayland), sound servers (PulseAudio, PipeWire) and the package.
+# window manager, Wayland), sound servers (PulseAudio, PipeWire), the package,
+# and the backtrace of a show that dies.
 test_packages=(xvfb xauth x11-utils xdotool imagemagick openbox weston qtwayland5
                pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
-               desktop-file-utils dpkg-dev file bc ffmpeg lintian)
+               desktop-file-utils dpkg-dev file bc ffmpeg lintian gdb)
 
 build_project() {
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build build -j"$(nproc)"
 }

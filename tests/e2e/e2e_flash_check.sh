@@ -1,3 +1,5 @@
+# ctest: processors 2
+# ctest: seconds 25
 # The flash check: the gentle show passes it over the whole song at 1920 x 1080
 # and 60 fps; the default show fails it in the second near 66 s, where the
 # kick swaps the colours of the snares' tint (only that stretch is checked, to

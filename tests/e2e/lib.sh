@@ -1,7 +1,7 @@
 # Shared by the end-to-end tests: they run the real executable on a display and
 # sound server each script starts for itself (environment.sh).
 set -uo pipefail
-build=$1
+build=$(realpath "$1")
 source "$(dirname "${BASH_SOURCE[0]}")/environment.sh"
 show=$build/app/karnveldt
 module=$build/app/resources/music.xm
@@ -18,6 +18,73 @@ finish() {
     echo "$failures check(s) failed"; exit 1
 }
 now() { date +%s.%N; }
+
+# A show, or anything else started here, that dies by a signal leaves a core file.
+ulimit -c unlimited
+# run_show ARGS...: the show as the end-to-end runs start it, with its stderr in
+# $out/stderr and its trace in $out/trace.txt (or KARNVELDT_TRACE). It runs in
+# $out/core, where its core file lands, and an exit with a status other than
+# 0 becomes an abort (exittrap), so that a show that dies leaves one behind.
+# With show_limit set, a show still running after that many seconds is
+# aborted, which leaves one too. start_show ARGS... starts it in the
+# background, as $pid.
+run_show() {
+    make_show_line
+    "${show_line[@]}" "$@" 2>"$out/stderr"
+}
+start_show() {
+    make_show_line
+    "${show_line[@]}" "$@" 2>"$out/stderr" &
+    pid=$!
+}
+make_show_line() {
+    mkdir -p "$out/core"
+    local preload=$build/tests/libexittrap.so
+    # The sanitizers' runtime must be the first library loaded, and they report for themselves.
+    ldd "$show" | grep -q libasan && preload=""
+    show_line=(env -C "$out/core" KARNVELDT_TRACE="${KARNVELDT_TRACE:-$out/trace.txt}" LD_PRELOAD="$preload" "$show")
+    [ -n "${show_limit:-}" ] && show_line=(timeout --signal=ABRT --kill-after=5 "$show_limit" "${show_line[@]}")
+    return 0
+}
+# The show's own process, for a show started in the background as PID
+# (under show_limit it is timeout's child).
+show_process() { pgrep -P "$1" -x "$(basename "$show")" || echo "$1"; }
+# check_exit STATUS [WHEN]: the show ended with status 0 (WHEN: "after
+# Escape", say). Otherwise what it left behind: a backtrace of its core file,
+# and the last lines of its stderr and of its trace.
+check_exit() {
+    local what="the show's exit status is 0${2:+ $2}"
+    if [ "$1" -eq 0 ]; then
+        check "$what" true
+        return 0
+    fi
+    check "$what, not $1" false
+    local core; core=$(ls -t "$out"/core/core* 2>/dev/null | head -1)
+    if [ -n "$core" ]; then
+        echo "-- backtrace from $core"
+        gdb -batch -ex "thread apply all bt 30" "$show" "$core" 2>&1 \
+            | grep -vE '^\[(New LWP|Thread debugging|Using host)' | head -150
+    else
+        echo "-- no core file: a signal that leaves none (SIGKILL), or nothing aborted"
+    fi
+    echo "-- the last lines of stderr"; tail -n 10 "$out/stderr"
+    echo "-- the last lines of the trace"; tail -n 5 "${KARNVELDT_TRACE:-$out/trace.txt}" 2>/dev/null
+}
+# check_threads PID: the show's window thread, and every thread but the audio
+# thread, run in the normal scheduling class; the audio thread is raised to
+# real-time where this user may raise it.
+check_threads() {
+    ps -L -o tid=,cls=,rtprio=,comm= -p "$1" >"$out/threads"
+    echo "the show's threads (id, class, real-time priority, name):"; cat "$out/threads"
+    check "the show's main thread runs in the normal class" \
+        test "$(awk -v pid="$1" '$1 == pid {print $2}' "$out/threads")" = TS
+    check "so does every thread but the audio thread" \
+        test -z "$(awk '$4 != "audio" && $2 != "TS"' "$out/threads")"
+    if chrt -r 1 true 2>/dev/null; then
+        check "the audio thread runs at real-time priority" \
+            test "$(awk '$4 == "audio" {print $2}' "$out/threads")" = RR
+    fi
+}
 elapsed() { echo "$(now) - $1" | bc; }
 # Records what the null sink plays into $out/recording.raw until stop_recording.
 # A stream of zeros at a low latency keeps the sink running in small steps, so
@@ -37,6 +104,21 @@ stop_recording() {
     sleep 0.5
     kill "$recorder" "$keeper"
 }
+# check_sound WHAT [AUDIOCHECK OPTIONS...]: the show's stream never ran dry
+# (the show says so on stderr when it does: a gap a listener hears, always a
+# failure), and the recording of the sink is the module (audiocheck). Silence
+# the server inserted while the show's stream held sound (a period its graph
+# missed) is then reported, not failed; so are fragments the recorder lost.
+check_sound() {
+    local what=$1; shift
+    check "the show's sound never ran dry" test "$(grep -c 'the sound ran dry' "$out/stderr")" -eq 0
+    grep 'the sound ran dry' "$out/stderr" | head -5
+    "$build/tests/audiocheck" --server-skips "$@" "$module" "$out/recording.raw" >"$out/audiocheck.txt"
+    local status=$?
+    cat "$out/audiocheck.txt"
+    check "$what" test "$status" -eq 0
+}
+
 # The module's length in seconds: 6,126 player frames of 648 samples.
 song_seconds=90.01
 
@@ -65,10 +147,9 @@ image_size() { identify -format %wx%h "$1"; }
 end_with_escape() {
     xdotool key Escape
     for _ in $(seq 40); do kill -0 "$1" 2>/dev/null || break; sleep 0.05; done
-    kill -0 "$1" 2>/dev/null && { echo "still running 2 s after Escape"; kill "$1"; }
+    kill -0 "$1" 2>/dev/null && { echo "still running 2 s after Escape"; kill -ABRT "$1"; }
     wait "$1"
-    local status=$?
-    check "exit status 0 after Escape" test "$status" -eq 0
+    check_exit $? "after Escape"
 }
 
 # play_on_screen WxH [ARGS...]: the show in the environment started fills the
@@ -79,8 +160,7 @@ play_on_screen() {
     local size=$1; shift
     start_recording
     launched=$(now)
-    "$show" "$@" 2>"$out/stderr" &
-    local pid=$!
+    start_show "$@"
     sleep 4
     local geometry; geometry=$(show_geometry "$pid")
     echo "the show's window: $geometry"
@@ -91,5 +171,5 @@ play_on_screen() {
     declare -F while_playing >/dev/null && while_playing
     end_with_escape "$pid"
     stop_recording
-    check "recorded sound is the module" "$build/tests/audiocheck" --part "$module" "$out/recording.raw"
+    check_sound "recorded sound is the module" --part
 }

@@ -4,7 +4,7 @@
 stepcheck() { QT_QPA_PLATFORM=offscreen "$build/tests/stepcheck" "$@"; }
 capture=$build/tools/capture/karnveldt-capture
 rate=120
-trace=$out/trace
+trace=$out/trace.txt
 shots=$out/shots
 : >"$shots"
 
@@ -18,45 +18,75 @@ monotonic() { echo "$EPOCHREALTIME - $clock_offset" | bc; }
 shot_file() {
     if [ -n "${WAYLAND_DISPLAY:-}" ]; then echo "$out/$1.png"; else echo "$out/$1.ppm"; fi
 }
-screen_shot() {  # screen_shot FILE
-    if [ -n "${WAYLAND_DISPLAY:-}" ]; then wayland_screenshot "$1"; else "$build/tests/screengrab" "$1"; fi
-}
 
 # start_traced [ARGS...]: the show with its trace, in the background ($pid).
 start_traced() {
-    KARNVELDT_TRACE=$trace "$show" "$@" 2>"$out/stderr" &
-    pid=$!
+    launched=$(now)
+    start_show "$@"
+    started_pids+=("$pid")
     wait_for 10 test -s "$trace" || { echo "the show painted nothing"; cat "$out/stderr"; exit 1; }
 }
 
-song_now() { stepcheck songtime "$trace" "$(monotonic)" 2>/dev/null || echo 0; }
+# watch_screen: on X, screenwatch logs the red tint from now on, into
+# $out/probe.txt (whole-frame flashes) and $out/flashes.all (how long each lasts).
+watch_screen() {
+    "$build/tests/screenwatch" "$out/probe.txt" "$out/flashes.all" 2>"$out/screenwatch.stderr" &
+    watcher=$!
+    started_pids+=("$watcher")
+}
+stop_watching_screen() {
+    kill "$watcher" && wait "$watcher"
+}
 
-# shoot NAME: a screenshot, listed in $shots with the monotonic times around it.
-# The wall clock is read raw around it and turned into monotonic time after,
-# so that the bracket holds little more than the screenshot.
+# The song time heard now: the last paint's, moved on by the time since (by
+# 0.1 s at most: a clock that stands still paints nothing).
+song_now() {
+    [ -s "$trace" ] || { echo 0; return; }
+    tail -n 1 "$trace" | awk -v now="$(monotonic)" '{ d = now - $1; printf "%.6f\n", $3 + (d < 0.1 ? d : 0.1) }'
+}
+
+# shoot NAME: a screenshot, listed in $shots with the monotonic times around
+# it. On X, screengrab says when it read the screen; on Wayland the wall clock
+# is read raw around the screenshot and turned into monotonic time after, so
+# that the bracket holds little more than the screenshot.
 shoot() {
     local file before after
     file=$(shot_file "$1")
-    before=$EPOCHREALTIME
-    screen_shot "$file"
-    after=$EPOCHREALTIME
-    echo "$file $(echo "$before - $clock_offset" | bc) $(echo "$after - $clock_offset" | bc)" >>"$shots"
+    if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+        before=$EPOCHREALTIME
+        wayland_screenshot "$file"
+        after=$EPOCHREALTIME
+        echo "$file $(echo "$before - $clock_offset" | bc) $(echo "$after - $clock_offset" | bc)" >>"$shots"
+    else
+        echo "$file $("$build/tests/screengrab" "$file")" >>"$shots"
+    fi
+}
+
+# shoot_at SECONDS NAME: a screenshot once the song has reached that time.
+shoot_at() {
+    wait_until_song "$1"
+    kill -0 "$pid" 2>/dev/null && shoot "$2"
 }
 
 # shoot_credits: screenshots one after another from 72.8 s (the title is still
-# up) to 74.6 s, then keeps the first, the first that shows the credits
-# (credits_shot) and the one before it.
+# up) to 74.6 s, and on, one at a time, until one shows the credits (a slow
+# screen may take a shot a second); then keeps the first, the first that shows
+# the credits (credits_shot) and the one before it.
 shoot_credits() {
-    local n=0
+    local n=0 i first=-1
     wait_until_song 72.8
     while [ "$(echo "$(song_now) < 74.6" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do
         shoot "finale-$n"; n=$((n + 1))
     done
-    credits_shot=none
-    local i first=-1
     for ((i = 0; i < n; i++)); do
         shotcheck "$(shot_file "finale-$i")" credits >/dev/null && { first=$i; break; }
     done
+    while [ "$first" -lt 0 ] && [ "$(echo "$(song_now) < 80" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do
+        shoot "finale-$n"
+        shotcheck "$(shot_file "finale-$n")" credits >/dev/null && first=$n
+        n=$((n + 1))
+    done
+    credits_shot=none
     [ "$first" -ge 0 ] && credits_shot=finale-$first
     for ((i = 1; i < n; i++)); do
         [ "$i" -eq "$first" ] || [ "$i" -eq $((first - 1)) ] || rm -f "$(shot_file "finale-$i")"
@@ -67,12 +97,18 @@ wait_until_song() {  # wait_until_song SECONDS
     while [ "$(echo "$(song_now) < $1" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
 }
 
-# end_of_song: waits for the show to end by itself and checks its status.
+# end_of_song [REST]: waits for the show to end by itself and checks its
+# status, and, given the song's REST in seconds from the start, that it
+# ended within 3 s of it.
 end_of_song() {
     wait "$pid"
-    local status=$?
-    echo "the show's exit status: $status"
-    check "the show ends by itself with status 0" test "$status" -eq 0
+    local status=$? took; took=$(elapsed "$launched")
+    echo "the show ended after ${took} s"
+    check_exit "$status" "at the song's end"
+    if [ $# -gt 0 ]; then
+        check "it ended by itself within 3 s of the song's rest" \
+            test "$(echo "$took < $1 + 3 && $took > $1 - 1" | bc)" -eq 1
+    fi
 }
 
 # check_step_error: the painted step is floor(heard x rate) within one step, all along.
@@ -82,8 +118,9 @@ check_step_error() {
 }
 
 # check_credits: the first screenshot showing the credits was taken no earlier
-# than the capture's first frame showing them, and not later than the
-# screenshot before it plus 0.1 s; both at about 73 s.
+# than the capture's first frame showing them, and the screenshot before it,
+# which does not show them, no later than that frame plus 0.1 s; so they came
+# between the two, at about 73 s.
 check_credits() {
     local frames=$out/credits-capture first step file before after previous live earlier
     "$capture" --rate "$rate" --fps "$rate" --size 640x360 --from 72.5 --to 75 --out "$frames" >/dev/null 2>&1
@@ -95,15 +132,26 @@ check_credits() {
     previous=$(stepcheck songtime "$trace" "$earlier")
     echo "credits: first in the capture at step $step ($(echo "scale=3; $step / $rate" | bc) s);" \
          "on the screen in the shot taken by $live s, not in the one taken from $previous s"
-    check "the credits come at about 73 s" test "$(echo "$live > 72.5 && $live < 74.5" | bc)" -eq 1
+    check "the credits come at about 73 s" test "$(echo "$live > 72.5 && $previous < 74.5" | bc)" -eq 1
     check "the credits come on the screen when the capture shows them" \
         test "$(echo "$live >= $step / $rate && $previous <= $step / $rate + 0.1" | bc -l)" -eq 1
 }
 
-# check_flash_durations FILE: the flashes, lines "FROM TO MS", as stepcheck
-# durations judges them.
+# check_flash_durations: each snare flash lasts 20 steps within one paint. On
+# X as screenwatch saw them at the bottom edge until the blood nears it at 70
+# s; on Wayland, which offers no cheap way to poll the screen, from the trace:
+# when it painted the first and the first after the tinted steps of the
+# capture's frames.
 check_flash_durations() {
-    stepcheck durations "$trace" "$1" "$rate" | tail -1
+    if [ -z "${WAYLAND_DISPLAY:-}" ]; then
+        local blood; blood=$(awk '$2 >= 70 {print $1; exit}' "$trace")
+        awk -v end="${blood:-1e12}" '$2 < end' "$out/flashes.all" >"$out/flashes"
+    else
+        "$capture" --rate "$rate" --fps "$rate" --size 640x360 --from 55 --to 70 --out "$out/flash-capture" \
+            >/dev/null 2>&1
+        stepcheck flashes "$trace" "$out/flash-capture" >"$out/flashes"
+    fi
+    stepcheck durations "$trace" "$out/flashes" "$rate" | tail -1
     check "each snare flash lasts 20 steps, within one paint" test "${PIPESTATUS[0]}" -eq 0
 }
 
@@ -134,7 +182,7 @@ match_steps() {
         --from "$(echo "scale=6; $1 / $rate" | bc)" --to "$(echo "scale=6; (${!#} + 1) / $rate" | bc)" \
         >/dev/null 2>&1
     for step in "$@"; do
-        [ "$(compare -metric AE "$shot" "$(printf '%s/frame-%06d.png' "$frames" "$step")" null: 2>&1)" = 0 ] \
+        shotcheck "$shot" same "$(printf '%s/frame-%06d.png' "$frames" "$step")" >/dev/null \
             && { echo "$step"; return 0; }
     done
     echo none; return 1
@@ -142,33 +190,31 @@ match_steps() {
 
 # watch_steps WxH [ARGS...]: a traced run of the show (by default from 55 s,
 # which still has several snares before the finale), screenshots in the fight
-# and through the credits' arrival, and every check above. On X the flashes
-# are timed on the screen's own pixels until the blood nears the bottom edge
-# at 70 s; on Wayland from the trace and the capture's tinted steps.
+# and through the credits' arrival, the song's sound recorded, and every check
+# above. The window covers the whole screen: on X by its geometry, and
+# everywhere because the screenshots are the capture's frames at the screen's
+# size.
 watch_steps() {
     local size=$1; shift
-    local width=${size%x*} height=${size#*x}
     [ $# -gt 0 ] || set -- --start 55
+    local start=${2:-0}
+    start_recording
+    [ -z "${WAYLAND_DISPLAY:-}" ] && watch_screen
     start_traced "$@"
     if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        "$build/tests/flashwatch" 100 "$((width / 50)),$((height - 4))" "$((width / 2)),$((height - 4))" \
-            "$((width - width / 50)),$((height - 4))" >"$out/flashes" &
-        local watcher=$!
+        sleep 1
+        local geometry; geometry=$(show_geometry "$pid")
+        check "the window covers the whole $size screen ($geometry)" test "$geometry" = "$size+0+0"
     fi
-    wait_until_song 56; shoot fight-1
-    wait_until_song 58.5; shoot fight-2
-    wait_until_song 70
-    [ -n "${watcher:-}" ] && kill "$watcher"
+    shoot_at 56 fight-1
+    shoot_at 58.5 fight-2
     shoot_credits
-    end_of_song
+    end_of_song "$(echo "$song_seconds - $start" | bc)"
+    stop_recording
+    [ -z "${WAYLAND_DISPLAY:-}" ] && stop_watching_screen
+    check_sound "recorded sound is the module from $start s, without gaps" --late
     check_step_error
-    if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        check_flash_durations "$out/flashes"
-    else
-        "$capture" --rate "$rate" --fps "$rate" --size 640x360 --from 55 --to 70 --out "$out/flash-capture" >/dev/null 2>&1
-        stepcheck flashes "$trace" "$out/flash-capture" >"$out/flashes"
-        check_flash_durations "$out/flashes"
-    fi
+    check_flash_durations
     check_credits
     check_live_equals_capture "$size" fight-1 fight-2 finale-0 "$credits_shot"
 }

@@ -1,0 +1,59 @@
+# Sourced, after lib.sh and steps.sh, by the whole runs of the show: one run
+# from the song's start to its end, watched by the sink's recorder and, on X,
+# by screenwatch, and judged on everything its setup must show.
+# KARNVELDT_SHOW_OPTIONS, split at spaces, are passed to the show (--literal,
+# say, to measure the first timing); the checks of the steps and of the whole
+# sound then do not apply.
+read -r -a show_options <<<"${KARNVELDT_SHOW_OPTIONS:-}"
+
+# start_listening: the sink's monitor recorded with the arrival time of each
+# block (recorder), and zeros that keep the sink running, so that the show's
+# stream starts at once; they add nothing to what is recorded.
+start_listening() {
+    echo "sound server: $(pactl info | grep "Server Name"); sink: $(pactl list short sinks | grep -w show)"
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
+    started_pids+=($!)
+    "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
+    listener=$!
+    started_pids+=("$listener")
+}
+
+# play_whole_song: the show from the start, in the background ($pid), with the
+# recorder and the screen watcher running; a show that never ends is aborted.
+play_whole_song() {
+    start_listening
+    watch_screen
+    sleep 0.5
+    # Other work on the machine delays paints: the figures are read with the load beside them.
+    echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
+    show_limit=150 start_traced "${show_options[@]}"
+    show_pid=$(show_process "$pid")
+}
+
+# end_whole_song: waits for the end and checks it, then stops the watchers.
+end_whole_song() {
+    end_of_song "$song_seconds"
+    sleep 0.5
+    echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
+    echo "cpu time: screenwatch $(ps -o cputime= -p "$watcher"), recorder $(ps -o cputime= -p "$listener")"
+    stop_watching_screen
+    kill "$listener" && wait "$listener"
+    check "the recorder ran to the end" test $? -eq 0
+    cat "$out/recorder.stderr"
+}
+
+# check_whole_sound: the sink played the module whole (see check_sound).
+check_whole_sound() {
+    [ ${#show_options[@]} -eq 0 ] || return 0
+    check_sound "recorded sound is the module, whole and without gaps"
+}
+
+# check_in_time: each snare's red flash on the screen, and its paint in the
+# trace, against the moment its sound passed the sink.
+check_in_time() {
+    "$build/tests/synccheck" "$module" "$out/recording.raw" "$out/timing.txt" "$out/probe.txt" "$trace" \
+        >"$out/synccheck.txt"
+    local status=$?
+    grep -v '^[0-9]' "$out/synccheck.txt"
+    check "snare flashes in time with their sound" test "$status" -eq 0
+}
