@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test. Each end-to-end test
 # starts the private display and sound server it needs, so CTest runs them side
-# by side, as many as their weight allows (see tests/CMakeLists.txt).
+# by side, as many as their weight allows (see tests/CMakeLists.txt). One of
+# them plays the whole show built with AddressSanitizer and LeakSanitizer, in
+# build-asan/, which another test builds first.
 source "$(dirname "$0")/setup.sh"
 install_missing "${build_packages[@]}"
 # What only the tests need installs while the project builds.
 install_missing "${test_packages[@]}" >build-packages.log 2>&1 &
 installing=$!
-# The whole show is also played by a build with AddressSanitizer and
-# LeakSanitizer, beside the other tests.
 build_project -DKARNVELDT_SANITIZED_BUILD="$PWD/build-asan"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKARNVELDT_SANITIZE=ON >/dev/null
-cmake --build build-asan -j"$(nproc)" --target karnveldt
 wait "$installing" || { cat build-packages.log; exit 1; }
 rm -f build-packages.log
 
