@@ -156,13 +156,15 @@ qint64 PulseStream::heardSample()
 {
     MainloopLock lock(mainloop);
     // A stream that has failed no longer says: it stays where it was last heard.
-    // While a sink is slow to start, interpolation runs on as if it played;
-    // nothing can be heard that was not written, and a later timing update
-    // corrects the rest (the stream need not run monotonically for that).
+    // Until the server says the stream plays, it stays where it starts:
+    // interpolation would run on as if it played while a sink is slow to
+    // start, and the clock (which never goes back) would then stand still
+    // until the sound caught up. Nothing can be heard that was not written.
     pa_usec_t played = 0;
+    const pa_timing_info *timing = stream ? pa_stream_get_timing_info(stream) : nullptr;
     if (playedAll)
         playedSamples = writtenSamples;
-    else if (stream && pa_stream_get_time(stream, &played) == 0)
+    else if (timing && timing->playing && pa_stream_get_time(stream, &played) == 0)
         playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return firstSample + playedSamples;
 }
