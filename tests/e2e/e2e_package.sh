@@ -33,14 +33,11 @@ status=$?
 check "--version prints the version and exits 0" \
     test "$status" -eq 0 -a "$(cat "$out/version")" = "karnveldt 1.0.0"
 
-karnveldt --window 1280x720 2>"$out/stderr" &
-pid=$!
+# The installed show, started as every run starts the show.
+show=$(command -v karnveldt)
+start_show --window 1280x720
 sleep 2
-xdotool key Escape
-for _ in $(seq 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-kill -0 "$pid" 2>/dev/null && kill "$pid"
-wait "$pid"
-check "the installed show plays in a window and ends on Escape with status 0" test "$?" -eq 0
+end_with_escape "$pid"
 
 check "the installed desktop entry is valid" desktop-file-validate /usr/share/applications/karnveldt.desktop
 check "the manual page is installed" test -s /usr/share/man/man6/karnveldt.6.gz
