@@ -9,8 +9,11 @@
 #   pulse: Xvfb 1920 x 1080, PulseAudio; pipewire: the same on PipeWire;
 #   openbox4k: Xvfb 3840 x 2160 under openbox, PulseAudio; weston: weston's
 #   headless 1920 x 1080 output, PulseAudio.
-[ $# -eq 3 ] || { echo "usage: bench/soak.sh BUILD pulse|pipewire|openbox4k|weston RUNS" >&2; exit 2; }
-setup=$2 runs=$3
+# The setup and the count go through the environment, since the PipeWire
+# setup starts this script again, under a session bus, with BUILD alone.
+[ $# -eq 3 ] && export SOAK_SETUP=$2 SOAK_RUNS=$3
+setup=${SOAK_SETUP:-} runs=${SOAK_RUNS:-}
+[ -n "$setup" ] && [ -n "$runs" ] || { echo "usage: bench/soak.sh BUILD pulse|pipewire|openbox4k|weston RUNS" >&2; exit 2; }
 case $setup in pulse | pipewire | openbox4k | weston) ;; *) echo "soak: unknown setup $setup" >&2; exit 2 ;; esac
 set -- "$1"
 source "$(dirname "$0")/../tests/e2e/lib.sh"
