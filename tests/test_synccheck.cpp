@@ -168,16 +168,20 @@ private slots:
     void tellsTheGapsApart_data()
     {
         QTest::addColumn<bool>("shifted");      // the silence pushes the rest later
+        QTest::addColumn<bool>("leftOnly");     // only the left channel falls silent
         QTest::addColumn<bool>("serverSkips");  // the show said its stream never ran dry
         QTest::addColumn<QString>("kind");      // as audiocheck says it
         QTest::addColumn<int>("status");
-        QTest::newRow("lost by the recorder") << false << false << "lost on the recording side, nothing shifted" << 0;
-        QTest::newRow("the show's stream ran dry") << true << false << "silence inserted" << 1;
-        QTest::newRow("skipped by the server") << true << true << "silence inserted" << 0;
+        const QString lost = "lost on the recording side, nothing shifted";
+        QTest::newRow("lost by the recorder") << false << false << false << lost << 0;
+        QTest::newRow("one channel lost by the recorder") << false << true << false << lost << 0;
+        QTest::newRow("the show's stream ran dry") << true << false << false << "silence inserted" << 1;
+        QTest::newRow("skipped by the server") << true << false << true << "silence inserted" << 0;
     }
     void tellsTheGapsApart()
     {
         QFETCH(bool, shifted);
+        QFETCH(bool, leftOnly);
         QFETCH(bool, serverSkips);
         QFETCH(QString, kind);
         QFETCH(int, status);
@@ -188,6 +192,9 @@ private slots:
         const int at = int((silence + 30 * long(rate)) * 4), period = 128 * 4;
         if (shifted)
             recording.insert(at, QByteArray(period, '\0'));
+        else if (leftOnly)
+            for (int frame = at; frame < at + period; frame += 4)
+                recording[frame] = recording[frame + 1] = '\0';
         else
             recording.replace(at, period, QByteArray(period, '\0'));
         write(path("gap.raw"), recording);
