@@ -67,15 +67,21 @@ const char *describe(GapKind kind)
 GapKind realign(const std::vector<short> &reference, const std::vector<short> &recording, long from,
                 long length, long &offset)
 {
+    // Where it sounds for a while, and if the sound there is still broken
+    // (the next period lost too), a little later, for a tenth of a second.
     long steady = from;
-    for (long run = 0; steady < pcm::frameCount(recording) && run < alignFrames; ++steady)
-        run = pcm::silent(recording, steady) ? 0 : run + 1;
-    steady -= alignFrames;
-    for (long shift = -searchFrames / 4; shift <= length + searchFrames; ++shift)
-        if (shift != 0 && pcm::agree(recording, steady, reference, steady - offset - shift, alignFrames)) {
-            offset += shift;
-            return shift > 0 ? GapKind::Inserted : GapKind::Dropped;
-        }
+    for (int attempt = 0; attempt < 16; ++attempt, steady += alignFrames) {
+        for (long run = 0; steady < pcm::frameCount(recording) && run < alignFrames; ++steady)
+            run = pcm::silent(recording, steady) ? 0 : run + 1;
+        steady -= alignFrames;
+        for (long shift = -searchFrames / 4; shift <= length + searchFrames; ++shift)
+            if (shift != 0 && pcm::agree(recording, steady, reference, steady - offset - shift, alignFrames)) {
+                offset += shift;
+                return shift > 0 ? GapKind::Inserted : GapKind::Dropped;
+            }
+        if (pcm::agree(recording, steady, reference, steady - offset, alignFrames))
+            return GapKind::Lost;
+    }
     return GapKind::Unaligned;
 }
 
