@@ -8,6 +8,7 @@ public:
     DiscordDrawCommand(int32_t songRow, int32_t life)
         : songRow(songRow), life(life) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new DiscordDrawCommand(*this); }
 
     int32_t songRow;
     int32_t life;

@@ -8,6 +8,7 @@ public:
     SnareDrawCommand(int32_t life)
         : life(life) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new SnareDrawCommand(*this); }
 
     int32_t life;
 };
