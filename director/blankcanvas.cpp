@@ -1,42 +1,76 @@
 #include "blankcanvas.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPaintEngine>
 
 namespace {
 
 // Claims every feature, so that the painter hands it each call as it is
-// instead of working out pixels for it first, and then draws nothing.
+// instead of working out pixels for it first, and then draws nothing but a
+// note of the call.
 class BlankEngine : public QPaintEngine {
 public:
-    BlankEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    explicit BlankEngine(BlankCanvas::Seen *seen) : QPaintEngine(QPaintEngine::AllFeatures), seen(seen) {}
 
     bool begin(QPaintDevice *) override { return true; }
     bool end() override { return true; }
     Type type() const override { return QPaintEngine::User; }
     void updateState(const QPaintEngineState &) override {}
 
-    void drawRects(const QRect *, int) override {}
-    void drawRects(const QRectF *, int) override {}
-    void drawLines(const QLine *, int) override {}
-    void drawLines(const QLineF *, int) override {}
-    void drawEllipse(const QRectF &) override {}
-    void drawEllipse(const QRect &) override {}
-    void drawPath(const QPainterPath &) override {}
-    void drawPoints(const QPointF *, int) override {}
-    void drawPoints(const QPoint *, int) override {}
-    void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
-    void drawPolygon(const QPoint *, int, PolygonDrawMode) override {}
-    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
-    void drawTextItem(const QPointF &, const QTextItem &) override {}
-    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override {}
-    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override {}
+    void drawRects(const QRect *rects, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            noteFill(QRectF(rects[i]));
+    }
+    void drawRects(const QRectF *rects, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            noteFill(rects[i]);
+    }
+    void drawLines(const QLine *, int) override { ++seen->calls; }
+    void drawLines(const QLineF *, int) override { ++seen->calls; }
+    void drawEllipse(const QRectF &) override { ++seen->calls; }
+    void drawEllipse(const QRect &) override { ++seen->calls; }
+    void drawPath(const QPainterPath &) override { ++seen->calls; }
+    void drawPoints(const QPointF *, int) override { ++seen->calls; }
+    void drawPoints(const QPoint *, int) override { ++seen->calls; }
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { ++seen->calls; }
+    void drawPolygon(const QPoint *, int, PolygonDrawMode) override { ++seen->calls; }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { ++seen->calls; }
+    void drawTextItem(const QPointF &, const QTextItem &) override { ++seen->calls; }
+    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override { ++seen->calls; }
+    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override
+    {
+        ++seen->calls;
+    }
+
+private:
+    // A cover: one opaque colour over every pixel, whatever was there, as
+    // the raster engine fills it.
+    void noteFill(const QRectF &rect)
+    {
+        ++seen->calls;
+        const QPaintDevice *device = paintDevice();
+        const QBrush brush = state->brush();
+        const bool covers = brush.style() == Qt::SolidPattern && brush.color().rgba64().isOpaque()
+                            && state->pen().style() == Qt::NoPen && state->opacity() == 1.0
+                            && state->compositionMode() == QPainter::CompositionMode_SourceOver
+                            && state->transform().isIdentity() && !state->painter()->hasClipping()
+                            && rect.contains(QRectF(0, 0, device->width(), device->height()));
+        if (covers) {
+            ++seen->covers;
+            seen->coverColour = brush.color().rgb();
+        }
+    }
+
+    BlankCanvas::Seen *seen;
 };
 
 } // namespace
 
 BlankCanvas::BlankCanvas()
-    : engine(std::make_unique<BlankEngine>())
+    : engine(std::make_unique<BlankEngine>(&seenSoFar))
 {
 }
 
@@ -45,6 +79,16 @@ BlankCanvas::~BlankCanvas() = default;
 QPaintEngine *BlankCanvas::paintEngine() const
 {
     return engine.get();
+}
+
+const BlankCanvas::Seen &BlankCanvas::seen() const
+{
+    return seenSoFar;
+}
+
+void BlankCanvas::forgetSeen()
+{
+    seenSoFar = Seen();
 }
 
 int BlankCanvas::metric(PaintDeviceMetric metric) const

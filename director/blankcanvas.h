@@ -1,9 +1,12 @@
 // A paint device of some size with no pixels: everything painted on it is
 // dropped. A step whose picture nobody sees runs its effects on one, so that
-// they advance exactly as when they draw, at a fraction of the cost.
+// they advance exactly as when they draw, at a fraction of the cost. It notes
+// what it was handed, so that a frame can tell the effects that paint nothing
+// and the ones that cover the whole of it.
 #pragma once
 
 #include <QPaintDevice>
+#include <QRgb>
 #include <QSize>
 #include <memory>
 
@@ -17,10 +20,21 @@ public:
 
     QPaintEngine *paintEngine() const override;
 
+    // What painters handed over since the last forgetSeen(): drawing calls,
+    // and how many of them filled the whole canvas with one opaque colour.
+    struct Seen {
+        int calls = 0;
+        int covers = 0;
+        QRgb coverColour = 0;  // the last cover's
+    };
+    const Seen &seen() const;
+    void forgetSeen();
+
 protected:
     int metric(PaintDeviceMetric metric) const override;
 
 private:
     QSize canvasSize;
+    Seen seenSoFar;
     std::unique_ptr<QPaintEngine> engine;
 };
