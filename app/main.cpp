@@ -1,6 +1,7 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
 #include "audioplayer.h"
+#include "bandworkers.h"
 #include "painttrace.h"
 #include "pulseplayer.h"
 #include "showfonts.h"
@@ -65,6 +66,12 @@ int main(int argc, char *argv[])
         break;
     }
 
+    const int frameThreadCount = frameThreads(&message);
+    if (frameThreadCount == 0) {
+        std::fprintf(stderr, "karnveldt: %s\n", qPrintable(message));
+        return 2;
+    }
+
     // A paint is asked for when a step falls due: it should come then, not
     // after Qt's default wait of 5 ms (which the literal timing keeps).
     if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
@@ -94,6 +101,7 @@ int main(int argc, char *argv[])
     Window window(&device, nullptr, options.rate);
     window.setScreen(screen);
     window.setTrace(&trace);
+    window.setFrameThreads(frameThreadCount);
     const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
                             * screen->devicePixelRatio();
     const bool started = options.literal ? device.skipTo(options.startSample)

@@ -23,6 +23,8 @@ public:
 
     void setClock(ShowClock *clock) { this->clock = clock; }
     void setTrace(PaintTrace *trace) { this->trace = trace; }
+    // The threads each frame is composed on; 1 until set.
+    void setFrameThreads(int threads) { scene.setThreads(threads); }
     // Runs the steps before song sample `start` without pictures, at the
     // given frame size, with the device playing the music up to there unheard.
     // False if the song ends first.
