@@ -1,5 +1,6 @@
 #include "capturerun.h"
 
+#include "bandworkers.h"
 #include "capturetiming.h"
 #include "framememory.h"
 #include "framesinks.h"
@@ -246,6 +247,11 @@ int captureSong(const CaptureOptions &options)
     QElapsedTimer clock;
     clock.start();
     QString error;
+    const int frameThreadCount = frameThreads(&error);
+    if (frameThreadCount == 0) {
+        say(error);
+        return captureRefused;
+    }
     QString ffmpeg;
     if (!options.videoFile.isEmpty()) {
         ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
@@ -269,10 +275,11 @@ int captureSong(const CaptureOptions &options)
         // The canvas (4 bytes a pixel) and the frame being painted (3); as
         // PNGs, those queued and being encoded (3 each, and 4 for the encoder's
         // own copy); into ffmpeg, the copy in the pipe. Beside them the song,
-        // the fonts and, for each thread, a stack and an allocation arena.
+        // the fonts and, for each thread (the frame's among them), a stack
+        // and an allocation arena.
         const qint64 bytesPerPixel = ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
                                                       : 4 + 3 + 3;
-        const qint64 fixedBytes = qint64(64 + 72 * workers) << 20;
+        const qint64 fixedBytes = qint64(64 + 72 * (workers + frameThreadCount - 1)) << 20;
         const QString problem = frameMemoryProblem(options.size, bytesPerPixel, fixedBytes, usableMemory());
         if (!problem.isEmpty()) {
             say(problem);
@@ -354,6 +361,7 @@ int captureSong(const CaptureOptions &options)
         return captureRefused;
     };
     Scene scene;
+    scene.setThreads(frameThreadCount);
     qint64 nextVideo = plan.firstVideoFrame;
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
