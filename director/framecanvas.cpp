@@ -78,9 +78,10 @@ __attribute__((always_inline)) inline void tintBlocks(const uint32_t *source, ui
 }
 
 // A row through tints in order, from source to out (which may be the same),
-// left in RGBX8888 or turned into RGB32. Compiled for AVX2 as well, picked at
-// load time where the processor has it.
-__attribute__((target_clones("avx2", "default")))
+// left in RGBX8888 or turned into RGB32. Compiled for AVX2 and AVX-512 as
+// well (a block of eight pixels' lanes fills one AVX-512 register), picked at
+// load time where the processor has them.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void tintRow(const uint32_t *source, uint32_t *out, int count, const FrameTint *tints, size_t tintCount,
              bool rgb32Out)
 {
@@ -163,7 +164,7 @@ bool readTint(const QImage &probe, FrameTint *tint)
 // One output row in RGB32 from one tinted RGBX8888 row: unmoved when shift is
 // 0, otherwise the RGB888 row's bytes moved left by `shift` bytes, its last
 // `shift` bytes kept, bytes past the pixels (row padding) read as 0.
-__attribute__((target_clones("avx2", "default")))
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default")))
 void composeRow(const uint32_t *source, int width, int rgb888Bytes, int shift, uint32_t *out)
 {
     if (shift == 0) {
