@@ -355,6 +355,9 @@ private slots:
         QTest::newRow("bad option") << QStringList{"--rate", "0", "--out", "refused/bad"} << "--rate";
         QTest::newRow("DIR under a file") << QStringList{"--to", "1", "--out", "refused/file/sub"} << "refused/file/sub";
         QTest::newRow("range past the song") << QStringList{"--from", "95", "--out", "refused/late"} << "95";
+        // A leading NAME=VALUE is put into the tool's environment.
+        QTest::newRow("bad thread count") << QStringList{"KARNVELDT_THREADS=0", "--to", "1", "--out", "refused/threads"}
+                                          << "KARNVELDT_THREADS";
     }
     void refusals()
     {
@@ -366,7 +369,12 @@ private slots:
         file.close();
         const QString out = path(arguments.last());
         arguments.last() = out;
-        const Run run = capture(arguments);
+        QProcessEnvironment environment = headless();
+        if (arguments.first().contains('=')) {
+            const QString setting = arguments.takeFirst();
+            environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+        }
+        const Run run = capture(arguments, environment);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.errors.contains(named), qPrintable(run.errors));
         QVERIFY2(!QFileInfo::exists(out), qPrintable(out + " was left behind"));
