@@ -269,8 +269,12 @@ struct PainterState {
     QTransform transform;
 };
 
-// Bands per thread: more than one evens out bands that cost more than others.
+// Bands per thread: more than one evens out bands that cost more than others,
+// and lets the threads that are running take over from one kept waiting.
 constexpr int bandsPerThread = 2;
+// Every band draws its own copy of every effect: a band of fewer pixels saves
+// less in painting than its copies cost.
+constexpr qint64 leastBandPixels = 512 * 1024;
 
 } // namespace
 
@@ -292,9 +296,10 @@ int FrameCanvas::threads() const
     return workers->threads();
 }
 
-int FrameCanvas::bandsFor(int height) const
+int FrameCanvas::bandsFor(QSize size) const
 {
-    return workers->threads() == 1 ? 1 : std::max(1, std::min(height, workers->threads() * bandsPerThread));
+    const qint64 worth = qint64(size.width()) * size.height() / leastBandPixels;
+    return int(std::clamp<qint64>(std::min<qint64>(worth, workers->threads() * bandsPerThread), 1, size.height()));
 }
 
 void FrameCanvas::begin(QSize size, QRgb background)
@@ -408,7 +413,7 @@ bool FrameCanvas::present(QImage &target, int distortion)
     output.shift = distortion > 0 ? int(std::min<qint64>(4 * qint64(distortion), output.rgb888Bytes - 1)) : 0;
     output.band = qint64(std::max(distortion, 0)) + 1;
 
-    const int bands = bandsFor(height);
+    const int bands = bandsFor(pixels.size());
     if (!effectsShow) {
         // One colour: only two kinds of row, each worked out once.
         const std::vector<uint32_t> flatRow(size_t(width), base);

@@ -70,7 +70,7 @@ private:
     DrawResult drawSnare(SnareDrawCommand &snare);
     void addLayer(Layer layer);
     void composeBand(int band, int bands, size_t firstLayer, uint32_t base, const Output &output);
-    int bandsFor(int height) const;
+    int bandsFor(QSize size) const;
 
     QImage pixels;                       // RGBX8888, reused while the size stays
     std::vector<QImage> bandViews;       // one per band, each an image on pixels' memory
