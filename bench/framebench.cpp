@@ -2,10 +2,13 @@
 // frame code at full-screen sizes and prints how long each takes, beside the
 // floor of touching a frame's bytes once (one memset and one memcpy).
 //
-//   karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...
+//   karnveldt-framebench [--quick] [--reference] [--song] [--iterations N] [--size WxH]... [--frame NAME]...
 //
 // --reference times the straightforward frame the window drew before it was
-// made fast; --frame limits the run to the named frames.
+// made fast; --frame limits the run to the named frames. --song instead draws
+// the whole song, every step at the show's rate, on the show's threads and on
+// one, and prints the wall and processor seconds it took:
+//   song WIDTHxHEIGHT threads=N wall_s=X.XX cpu_s=Y.YY one_thread_wall_s=X.XX one_thread_cpu_s=Y.YY
 //
 // The window's frame is composed on as many threads as the show uses (one per
 // core, or KARNVELDT_THREADS). Prints one line per frame and size for that:
@@ -21,6 +24,7 @@
 #include "bandworkers.h"
 #include "showfonts.h"
 #include "showreplay.h"
+#include "steptiming.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -32,6 +36,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -137,6 +142,34 @@ Figures timeFloor(QSize size, int iterations)
     return summarise(ms);
 }
 
+struct SongFigures {
+    double wall = 0;  // seconds
+    double cpu = 0;   // processor seconds of every thread
+};
+
+double processorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// The whole song drawn step by step, as the window draws it when it paints
+// every step.
+SongFigures timeSong(const std::vector<xmp_frame_info> &song, QSize size, int threads)
+{
+    QImage surface(size, QImage::Format_RGB32);
+    bloodSpawned = false;
+    Scene scene;
+    scene.setThreads(threads);
+    const size_t steps = stepsInSong(song, defaultStepRate);
+    const Clock::time_point start = Clock::now();
+    const double cpuStart = processorSeconds();
+    for (size_t step = 0; step < steps; ++step)
+        scene.renderFrame(surface, recordForStep(song, qint64(step), defaultStepRate));
+    return {millisecondsSince(start) / 1000, processorSeconds() - cpuStart};
+}
+
 bool parseSize(const QString &text, QSize *size)
 {
     const QStringList parts = text.split(QLatin1Char('x'));
@@ -148,7 +181,7 @@ bool parseSize(const QString &text, QSize *size)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...\n");
+    std::fprintf(stderr, "usage: karnveldt-framebench [--quick] [--reference] [--song] [--iterations N] [--size WxH]... [--frame NAME]...\n");
     return 2;
 }
 
@@ -161,6 +194,7 @@ int main(int argc, char **argv)
 
     int iterations = 200;
     FrameCode frameCode = windowFrame;
+    bool wholeSong = false;
     std::vector<QSize> sizes;
     QStringList only;
     const QStringList args = app.arguments().mid(1);
@@ -169,6 +203,8 @@ int main(int argc, char **argv)
             // Keeps the benchmark built and working; the figures mean nothing.
             iterations = 1;
             sizes = {QSize(64, 36)};
+        } else if (args[i] == QLatin1String("--song")) {
+            wholeSong = true;
         } else if (args[i] == QLatin1String("--reference")) {
             frameCode = straightforwardFrame;
         } else if (args[i] == QLatin1String("--iterations") && i + 1 < args.size()) {
@@ -204,6 +240,17 @@ int main(int argc, char **argv)
     if (song.empty()) {
         std::fprintf(stderr, "karnveldt-framebench: the music does not play\n");
         return 1;
+    }
+    if (wholeSong) {
+        std::printf("# the whole song, %zu steps, each drawn\n", stepsInSong(song, defaultStepRate));
+        for (const QSize &size : sizes) {
+            const SongFigures figures = timeSong(song, size, threads);
+            const SongFigures one = threads > 1 ? timeSong(song, size, 1) : figures;
+            std::printf("song %dx%d threads=%d wall_s=%.2f cpu_s=%.2f one_thread_wall_s=%.2f one_thread_cpu_s=%.2f\n",
+                        size.width(), size.height(), threads, figures.wall, figures.cpu, one.wall, one.cpu);
+            std::fflush(stdout);
+        }
+        return 0;
     }
     const std::vector<ChosenFrame> frames = chooseFrames(song);
     for (const ChosenFrame &frame : frames)
