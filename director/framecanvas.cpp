@@ -272,9 +272,9 @@ struct PainterState {
 // Bands per thread: more than one evens out bands that cost more than others,
 // and lets the threads that are running take over from one kept waiting.
 constexpr int bandsPerThread = 2;
-// Every band draws its own copy of every effect: a band of fewer pixels saves
-// less in painting than its copies cost.
-constexpr qint64 leastBandPixels = 512 * 1024;
+// Every band draws its own copy of every effect: a band of fewer pixels than
+// a quarter of a full-HD frame saves less in painting than its copies cost.
+constexpr qint64 leastBandPixels = 1920 * 1080 / 4;
 
 } // namespace
 
@@ -296,10 +296,16 @@ int FrameCanvas::threads() const
     return workers->threads();
 }
 
+// The same number of bands for every thread, so that none is left with more.
 int FrameCanvas::bandsFor(QSize size) const
 {
-    const qint64 worth = qint64(size.width()) * size.height() / leastBandPixels;
-    return int(std::clamp<qint64>(std::min<qint64>(worth, workers->threads() * bandsPerThread), 1, size.height()));
+    const qint64 pixels = qint64(size.width()) * size.height();
+    for (int perThread = bandsPerThread; perThread >= 1; --perThread) {
+        const qint64 bands = qint64(workers->threads()) * perThread;
+        if (workers->threads() > 1 && pixels / bands >= leastBandPixels)
+            return int(std::min<qint64>(bands, size.height()));
+    }
+    return 1;
 }
 
 void FrameCanvas::begin(QSize size, QRgb background)
