@@ -36,7 +36,8 @@ BandWorkers::~BandWorkers()
 
 void BandWorkers::run(int bands, const std::function<void(int band)> &job)
 {
-    if (workers.empty()) {
+    // One band is not worth waking anyone for.
+    if (workers.empty() || bands <= 1) {
         for (int band = 0; band < bands; ++band)
             job(band);
         return;

@@ -296,16 +296,18 @@ int FrameCanvas::threads() const
     return workers->threads();
 }
 
-// The same number of bands for every thread, so that none is left with more.
+// Where there are more bands than threads, as many for every thread, so that
+// none is left with more.
 int FrameCanvas::bandsFor(QSize size) const
 {
-    const qint64 pixels = qint64(size.width()) * size.height();
-    for (int perThread = bandsPerThread; perThread >= 1; --perThread) {
-        const qint64 bands = qint64(workers->threads()) * perThread;
-        if (workers->threads() > 1 && pixels / bands >= leastBandPixels)
-            return int(std::min<qint64>(bands, size.height()));
-    }
-    return 1;
+    const int threads = workers->threads();
+    if (threads == 1)
+        return 1;
+    const qint64 worth = qint64(size.width()) * size.height() / leastBandPixels;
+    qint64 bands = std::min<qint64>(worth, threads * bandsPerThread);
+    if (bands > threads)
+        bands -= bands % threads;
+    return int(std::clamp<qint64>(bands, 1, size.height()));
 }
 
 void FrameCanvas::begin(QSize size, QRgb background)
