@@ -16,6 +16,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <typeinfo>
 
 namespace {
@@ -226,27 +227,39 @@ private slots:
         QFETCH(int, threads);
         QFETCH(double, from);
         QFETCH(QStringList, drawing);
-        Show one, many;
-        many.scene.setThreads(threads);
-        const qint64 first = qint64(from * defaultStepRate);
-        for (qint64 step = 0; step < first; ++step) {
-            for (Show *show : {&one, &many}) {
-                show->enter();
-                show->scene.advance(recordForStep(song(), step, defaultStepRate), size);
-                show->leave();
-            }
-        }
+        // On a thread of its own, as a show's threads start: FreeType keeps
+        // per-thread hinting state that drawing some glyphs changes (the
+        // credits' bold 40-pixel glyphs shift the bold outlines drawn after
+        // them by a level here and there), and the tests before this one
+        // have drawn on the test's thread.
+        QString failure;
         QStringList alive;
-        for (qint64 step = first; step < first + 8; ++step) {
-            const xmp_frame_info &record = recordForStep(song(), step, defaultStepRate);
-            const QImage want = fastFrame(one, size, QImage::Format(format), record);
-            const QImage got = fastFrame(many, size, QImage::Format(format), record);
-            if (got != want)
-                QFAIL(qPrintable(QStringLiteral("step %1: %2").arg(step).arg(
-                    difference(want.convertToFormat(QImage::Format_RGB888), got))));
-            for (int i = 0; i < one.scene.effects.size(); ++i)
-                alive << QString::fromLatin1(typeid(*one.scene.effects.at(i)).name());
-        }
+        // A QThread, since Qt's font cache starts timers on the thread that draws text.
+        const std::unique_ptr<QThread> fresh(QThread::create([&] {
+            Show one, many;
+            many.scene.setThreads(threads);
+            const qint64 first = qint64(from * defaultStepRate);
+            for (qint64 step = 0; step < first; ++step) {
+                for (Show *show : {&one, &many}) {
+                    show->enter();
+                    show->scene.advance(recordForStep(song(), step, defaultStepRate), size);
+                    show->leave();
+                }
+            }
+            for (qint64 step = first; step < first + 8 && failure.isEmpty(); ++step) {
+                const xmp_frame_info &record = recordForStep(song(), step, defaultStepRate);
+                const QImage want = fastFrame(one, size, QImage::Format(format), record);
+                const QImage got = fastFrame(many, size, QImage::Format(format), record);
+                if (got != want)
+                    failure = QStringLiteral("step %1: %2").arg(step).arg(
+                        difference(want.convertToFormat(QImage::Format_RGB888), got));
+                for (int i = 0; i < one.scene.effects.size(); ++i)
+                    alive << QString::fromLatin1(typeid(*one.scene.effects.at(i)).name());
+            }
+        }));
+        fresh->start();
+        fresh->wait();
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
         for (const QString &effect : drawing)
             QVERIFY2(!alive.filter(effect + "DrawCommand").isEmpty(), qPrintable(effect + " is not in the stretch"));
     }
