@@ -7,11 +7,10 @@
 
 #include <QString>
 
-#include <memory>
-
 #include <condition_variable>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 

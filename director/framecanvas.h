@@ -29,8 +29,8 @@ struct FrameTint {
 // draws nothing, and keeps the frame's layers: snare flashes as tints, every
 // other effect that paints as a copy of its state before its step. The
 // layers are painted in present, on every thread given, each in its own band
-// of rows: the background, the tints, the effects' copies drawn again with
-// their painter clipped to the band, the distortion and the conversion. A
+// of rows: the background, the tints, the effects' copies drawn again on an
+// engine clipped to the band, the distortion and the conversion. A
 // frame whose layers end in a cover of one opaque colour is that colour,
 // without what lies under it; one without effect layers is never written.
 class FrameCanvas {
