@@ -3,6 +3,9 @@
 #include <QImage>
 #include <QPainter>
 #include <QPaintEngine>
+#include <QPainterPath>
+#include <QTransform>
+#include <algorithm>
 
 namespace {
 
@@ -28,21 +31,28 @@ public:
         for (int i = 0; i < count; ++i)
             noteFill(rects[i]);
     }
-    void drawLines(const QLine *, int) override { ++seen->calls; }
-    void drawLines(const QLineF *, int) override { ++seen->calls; }
-    void drawEllipse(const QRectF &) override { ++seen->calls; }
-    void drawEllipse(const QRect &) override { ++seen->calls; }
-    void drawPath(const QPainterPath &) override { ++seen->calls; }
-    void drawPoints(const QPointF *, int) override { ++seen->calls; }
-    void drawPoints(const QPoint *, int) override { ++seen->calls; }
-    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { ++seen->calls; }
-    void drawPolygon(const QPoint *, int, PolygonDrawMode) override { ++seen->calls; }
-    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { ++seen->calls; }
-    void drawTextItem(const QPointF &, const QTextItem &) override { ++seen->calls; }
-    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override { ++seen->calls; }
+    void drawEllipse(const QRectF &rect) override { noteShape(rect); }
+    void drawEllipse(const QRect &rect) override { noteShape(QRectF(rect)); }
+    void drawPath(const QPainterPath &path) override { noteShape(path.controlPointRect()); }
+    // Glyphs may reach past the font's ascent, descent and advance, but not
+    // by as much again.
+    void drawTextItem(const QPointF &origin, const QTextItem &text) override
+    {
+        const qreal height = text.ascent() + text.descent();
+        noteCall(QRectF(origin.x(), origin.y() - text.ascent(), text.width(), height), height);
+    }
+    // Calls the show's effects do not make: anywhere.
+    void drawLines(const QLine *, int) override { noteAnywhere(); }
+    void drawLines(const QLineF *, int) override { noteAnywhere(); }
+    void drawPoints(const QPointF *, int) override { noteAnywhere(); }
+    void drawPoints(const QPoint *, int) override { noteAnywhere(); }
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { noteAnywhere(); }
+    void drawPolygon(const QPoint *, int, PolygonDrawMode) override { noteAnywhere(); }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { noteAnywhere(); }
+    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override { noteAnywhere(); }
     void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override
     {
-        ++seen->calls;
+        noteAnywhere();
     }
 
 private:
@@ -50,7 +60,7 @@ private:
     // the raster engine fills it.
     void noteFill(const QRectF &rect)
     {
-        ++seen->calls;
+        noteShape(rect);
         const QPaintDevice *device = paintDevice();
         const QBrush brush = state->brush();
         const bool covers = brush.style() == Qt::SolidPattern && brush.color().rgba64().isOpaque()
@@ -62,6 +72,44 @@ private:
             ++seen->covers;
             seen->coverColour = brush.color().rgb();
         }
+    }
+
+    // A filled and outlined shape within rect: a pen reaches out from the
+    // outline by half its width, and a square cap by w/2 along the line as
+    // well, so by less than its whole width.
+    void noteShape(const QRectF &rect)
+    {
+        const QPen pen = state->pen();
+        if (pen.style() == Qt::NoPen)
+            noteCall(rect, 0);
+        else if (pen.isCosmetic())  // its width is in the canvas's pixels
+            noteCall(rect, 0, std::max<qreal>(pen.widthF(), 1));
+        else
+            noteCall(rect, std::max<qreal>(pen.widthF(), 1));
+    }
+
+    // One call that paints within rect widened by margin, as the painter
+    // maps it onto the canvas, and then by canvasMargin pixels; antialiasing
+    // touches one pixel more.
+    void noteCall(const QRectF &rect, qreal margin, qreal canvasMargin = 0)
+    {
+        ++seen->calls;
+        if (!seen->reachKnown)
+            return;
+        const QTransform transform = state->transform();
+        if (state->painter()->viewTransformEnabled() || transform.type() >= QTransform::TxProject) {
+            seen->reachKnown = false;
+            return;
+        }
+        const QRectF mapped = transform.mapRect(rect.normalized().adjusted(-margin, -margin, margin, margin));
+        const qreal around = canvasMargin + 2;
+        seen->reach |= mapped.adjusted(-around, -around, around, around);
+    }
+
+    void noteAnywhere()
+    {
+        ++seen->calls;
+        seen->reachKnown = false;
     }
 
     BlankCanvas::Seen *seen;

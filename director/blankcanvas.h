@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QPaintDevice>
+#include <QRectF>
 #include <QRgb>
 #include <QSize>
 #include <memory>
@@ -21,11 +22,14 @@ public:
     QPaintEngine *paintEngine() const override;
 
     // What painters handed over since the last forgetSeen(): drawing calls,
-    // and how many of them filled the whole canvas with one opaque colour.
+    // how many of them filled the whole canvas with one opaque colour, and
+    // where on the canvas the calls could have painted.
     struct Seen {
         int calls = 0;
         int covers = 0;
         QRgb coverColour = 0;  // the last cover's
+        QRectF reach;          // every pixel the calls could touch lies within it...
+        bool reachKnown = true;  // ...unless a call's could not be worked out
     };
     const Seen &seen() const;
     void forgetSeen();

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -344,11 +345,21 @@ DrawResult FrameCanvas::draw(DrawCommand &effect)
     blank.forgetSeen();
     const DrawResult result = effect.draw(*passPainter);
     const BlankCanvas::Seen &seen = blank.seen();
+    const PainterState after(*passPainter);
     // Nothing drawn and nothing left behind for the next effect: no layer.
-    if (seen.calls == 0 && PainterState(*passPainter) == before)
+    if (seen.calls == 0 && after == before)
         return result;
     layer.covers = seen.calls > 0 && seen.covers == seen.calls;
     layer.coverColour = rgbxWord(seen.coverColour);
+    // Where its drawing cannot reach, a band need not draw it, as long as
+    // the painter is left as drawing would leave it.
+    if (seen.reachKnown && after.opacity == 1.0 && after.transform.isIdentity()) {
+        layer.top = int(std::floor(seen.reach.top()));
+        layer.bottom = int(std::ceil(seen.reach.bottom()));
+        layer.pen = after.pen;
+        layer.brush = after.brush;
+        layer.font = after.font;
+    }
     addLayer(std::move(layer));
     return result;
 }
@@ -492,6 +503,13 @@ void FrameCanvas::composeBand(int band, int bands, size_t firstLayer, uint32_t b
             const Layer &layer = layers[i];
             if (!layer.effect) {
                 pending.push_back(layer.tint);
+                continue;
+            }
+            if (layer.bottom <= firstRow || layer.top >= endRow) {
+                // Nothing here to paint over, so the tints can wait too.
+                painter.setPen(layer.pen);
+                painter.setBrush(layer.brush);
+                painter.setFont(layer.font);
                 continue;
             }
             for (int y = firstRow; !pending.empty() && y < endRow; ++y)

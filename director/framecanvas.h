@@ -5,10 +5,14 @@
 #include "blankcanvas.h"
 #include "drawcommand.h"
 
+#include <QBrush>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
+#include <QPen>
 #include <QRgb>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -64,6 +68,13 @@ private:
         std::unique_ptr<DrawCommand> effect;  // as it was before its step
         bool covers = false;                  // its drawing is one opaque colour over the whole frame
         uint32_t coverColour = 0;             // RGBX8888 word
+        // The rows its drawing can reach; a band outside them only takes the
+        // pen, brush and font it leaves on the painter.
+        int top = 0;
+        int bottom = std::numeric_limits<int>::max();
+        QPen pen;
+        QBrush brush;
+        QFont font;
     };
     struct Output;
 
