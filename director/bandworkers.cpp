@@ -17,10 +17,12 @@ constexpr int mostThreads = 64;
 BandWorkers::BandWorkers(int threads)
 {
     for (int i = 1; i < std::clamp(threads, 1, mostThreads); ++i) {
-        workers.emplace_back(QThread::create([this] { work(); }));
+        workers.emplace_back(QThread::create([this, i] { work(i); }));
         workers.back()->setObjectName(QStringLiteral("frame-band"));
         workers.back()->start();
     }
+    firstLeft.assign(workers.size() + 1, 0);
+    endLeft.assign(workers.size() + 1, 0);
 }
 
 BandWorkers::~BandWorkers()
@@ -46,29 +48,42 @@ void BandWorkers::run(int bands, const std::function<void(int band)> &job)
         const std::lock_guard<std::mutex> lock(mutex);
         currentJob = &job;
         bandCount = bands;
-        nextBand = 0;
+        for (int thread = 0; thread < threads(); ++thread) {
+            firstLeft[size_t(thread)] = bands * thread / threads();
+            endLeft[size_t(thread)] = bands * (thread + 1) / threads();
+        }
         bandsDone = 0;
         failure = nullptr;
         ++jobNumber;
     }
     started.notify_all();
-    takeBands();
+    takeBands(0);
     // Only the bands are waited for: a worker that has not woken yet (its
     // core busy) leaves its share to the others instead of holding them up.
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait(lock, [this] { return bandsDone == bandCount; });
     currentJob = nullptr;
     bandCount = 0;
-    nextBand = 0;
+    std::fill(endLeft.begin(), endLeft.end(), 0);
+    std::fill(firstLeft.begin(), firstLeft.end(), 0);
     if (failure)
         std::rethrow_exception(std::exchange(failure, nullptr));
 }
 
-void BandWorkers::takeBands()
+void BandWorkers::takeBands(int thread)
 {
     std::unique_lock<std::mutex> lock(mutex);
-    while (nextBand < bandCount) {
-        const int band = nextBand++;
+    for (;;) {
+        int band = -1;
+        if (firstLeft[size_t(thread)] < endLeft[size_t(thread)]) {
+            band = firstLeft[size_t(thread)]++;
+        } else {
+            for (size_t other = 0; other < endLeft.size() && band < 0; ++other)
+                if (firstLeft[other] < endLeft[other])
+                    band = --endLeft[other];
+        }
+        if (band < 0)
+            return;
         const std::function<void(int)> *job = currentJob;
         lock.unlock();
         std::exception_ptr thrown;
@@ -85,7 +100,7 @@ void BandWorkers::takeBands()
     }
 }
 
-void BandWorkers::work()
+void BandWorkers::work(int thread)
 {
     // A thread inherits its maker's class: made from a real-time thread, it
     // would take the core the sound needs. Frame work is never real-time.
@@ -100,7 +115,7 @@ void BandWorkers::work()
                 return;
             seen = jobNumber;
         }
-        takeBands();
+        takeBands(thread);
     }
 }
 

@@ -26,13 +26,17 @@ public:
     int threads() const { return int(workers.size()) + 1; }
 
     // Runs job(band) once for every band from 0 to bands - 1, spread over the
-    // threads, and returns when all have run. An exception thrown by a band is
-    // thrown again here, after the others have finished.
+    // threads, and returns when all have run. Each thread owns a run of
+    // bands, the same in every job of as many bands (the calling thread the
+    // first), so that a band's memory stays in its thread's cache; a thread
+    // done with its own takes the others' last ones not yet begun, so one
+    // kept waiting for its core holds up no one. An exception thrown by a
+    // band is thrown again here, after the others have finished.
     void run(int bands, const std::function<void(int band)> &job);
 
 private:
-    void work();
-    void takeBands();
+    void work(int thread);
+    void takeBands(int thread);
 
     // QThreads, not bare threads: Qt's font caches start timers on the
     // thread that draws text, which only a QThread can have.
@@ -42,7 +46,8 @@ private:
     std::condition_variable finished;
     const std::function<void(int)> *currentJob = nullptr;
     int bandCount = 0;
-    int nextBand = 0;
+    std::vector<int> firstLeft;  // per thread: its own bands not yet begun run from here...
+    std::vector<int> endLeft;    // ...to here
     int bandsDone = 0;
     unsigned long jobNumber = 0;
     bool closing = false;

@@ -7,10 +7,8 @@
 #include <QPainter>
 #include <QRegion>
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
-#include <numeric>
 
 namespace {
 
@@ -459,21 +457,7 @@ bool FrameCanvas::present(QImage &target, int distortion)
                     QRegion(0, firstRow, width, height * (band + 1) / bands - firstRow));
             }
         }
-        // The costliest bands first, by their cost in the frame before (frames
-        // change little from one to the next), so that the last to finish is
-        // a cheap one; that evens out the threads' shares.
-        if (int(bandSeconds.size()) != bands)
-            bandSeconds.assign(size_t(bands), 0.0);
-        std::vector<int> order(static_cast<size_t>(bands));
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(),
-                         [&](int a, int b) { return bandSeconds[size_t(a)] > bandSeconds[size_t(b)]; });
-        workers->run(bands, [&](int turn) {
-            const int band = order[size_t(turn)];
-            const auto start = std::chrono::steady_clock::now();
-            composeBand(band, bands, firstLayer, base, output);
-            bandSeconds[size_t(band)] = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        });
+        workers->run(bands, [&](int band) { composeBand(band, bands, firstLayer, base, output); });
     }
     layers.clear();
     return true;

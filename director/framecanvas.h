@@ -85,7 +85,6 @@ private:
 
     QImage pixels;                       // RGBX8888, reused while the size stays
     std::vector<QImage> bandViews;       // one per band, each an image on pixels' memory
-    std::vector<double> bandSeconds;     // what each band took in the frame before
     BlankCanvas blank;                   // the pass's effects take their steps on it
     std::unique_ptr<QPainter> passPainter;
     bool flat = true;                    // no effect layer yet: all pixels are flatColour
