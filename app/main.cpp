@@ -1,6 +1,7 @@
 // KARNVELDT: plays the compiled-in module and draws the fight to it, full
 // screen, until the song ends or Escape is pressed.
 #include "audioplayer.h"
+#include "bandworkers.h"
 #include "displayopening.h"
 #include "painttrace.h"
 #include "pulseplayer.h"
@@ -86,6 +87,9 @@ int main(int argc, char *argv[])
         if (options.startSample >= songSamples)
             return usageError(pastTheEnd(options, songSamples));
     }
+    const int frameThreadCount = frameThreads(&message);
+    if (frameThreadCount == 0)
+        return usageError(message);
 
     // A paint is asked for when a step falls due: it should come then, not
     // after Qt's default wait of 5 ms (which the literal timing keeps).
@@ -119,6 +123,7 @@ int main(int argc, char *argv[])
     window.setScreen(screen);
     window.setTrace(&trace);
     window.setGentle(options.gentle);
+    window.setFrameThreads(frameThreadCount);
     const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
                             * screen->devicePixelRatio();
     const bool started = options.literal ? device.skipTo(options.startSample)

@@ -40,7 +40,9 @@ const char usage[] =
     "  -v, --version      print the version and exit\n"
     "\n"
     "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
-    "monotonic seconds, song time of the music painted, song time heard, step.\n";
+    "monotonic seconds, song time of the music painted, song time heard, step.\n"
+    "KARNVELDT_THREADS=N composes each frame on N threads (1 to 64; by default\n"
+    "one per core).\n";
 
 // As the capture allows: beyond it Qt clamps the window and paints nothing.
 constexpr int maxWindowSide = 16384;

@@ -2,20 +2,29 @@
 // frame code at full-screen sizes and prints how long each takes, beside the
 // floor of touching a frame's bytes once (one memset and one memcpy).
 //
-//   karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...
+//   karnveldt-framebench [--quick] [--reference] [--song] [--iterations N] [--size WxH]... [--frame NAME]...
 //
 // --reference times the straightforward frame the window drew before it was
-// made fast; --frame limits the run to the named frames.
+// made fast; --frame limits the run to the named frames. --song instead draws
+// the whole song, every step at the show's rate, on the show's threads and on
+// one, and prints the wall and processor seconds it took:
+//   song WIDTHxHEIGHT threads=N wall_s=X.XX cpu_s=Y.YY one_thread_wall_s=X.XX one_thread_cpu_s=Y.YY
 //
-// Prints one line per frame and size:
+// The window's frame is composed on as many threads as the show uses (one per
+// core, or KARNVELDT_THREADS). Prints one line per frame and size for that:
 //   frame NAME WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY floor_ratio=Z.Z
+// and, when that is more than one thread, the same frame on one thread, timed
+// in turns with it, and the speed-up:
+//   threads NAME WIDTHxHEIGHT threads=N median_ms=X.XX one_thread_median_ms=Y.YY one_thread_p99_ms=Z.ZZ speedup=S.SS
 // Times include putting the frame on an RGB32 surface, as the window does.
 // For the busiest frame, with the window's frame code, also what a step costs
 // without its picture and a paint with two steps due, one advanced and one drawn:
 //   advance busiest WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY drawn_ratio=Z.ZZZ
 //   twosteps busiest WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY
+#include "bandworkers.h"
 #include "showfonts.h"
 #include "showreplay.h"
+#include "steptiming.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -27,6 +36,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -85,20 +96,32 @@ void twoStepsDue(Scene &scene, QImage &surface, const xmp_frame_info &record)
 
 using FrameCode = void (*)(Scene &, QImage &, const xmp_frame_info &);
 
-Figures timeFrame(FrameCode frameCode, const FrameState &state, QSize size, int iterations)
+// Times one frame on scenes composing it on different numbers of threads,
+// their runs taking turns, so that both see the same load on the machine.
+std::vector<Figures> timeFrame(FrameCode frameCode, const FrameState &state, QSize size, int iterations,
+                               const std::vector<int> &threadCounts)
 {
     QImage surface(size, QImage::Format_RGB32);
-    Scene scene;
-    std::vector<double> ms;
+    std::vector<std::unique_ptr<Scene>> scenes;
+    for (int threads : threadCounts) {
+        scenes.push_back(std::make_unique<Scene>());
+        scenes.back()->setThreads(threads);
+    }
+    std::vector<std::vector<double>> ms(scenes.size());
     const int warmUp = iterations > 1 ? 3 : 0;
     for (int i = 0; i < warmUp + iterations; ++i) {
-        state.restoreInto(scene);
-        const Clock::time_point start = Clock::now();
-        frameCode(scene, surface, state.record());
-        if (i >= warmUp)
-            ms.push_back(millisecondsSince(start));
+        for (size_t s = 0; s < scenes.size(); ++s) {
+            state.restoreInto(*scenes[s]);
+            const Clock::time_point start = Clock::now();
+            frameCode(*scenes[s], surface, state.record());
+            if (i >= warmUp)
+                ms[s].push_back(millisecondsSince(start));
+        }
     }
-    return summarise(ms);
+    std::vector<Figures> figures;
+    for (const std::vector<double> &times : ms)
+        figures.push_back(summarise(times));
+    return figures;
 }
 
 Figures timeFloor(QSize size, int iterations)
@@ -119,6 +142,34 @@ Figures timeFloor(QSize size, int iterations)
     return summarise(ms);
 }
 
+struct SongFigures {
+    double wall = 0;  // seconds
+    double cpu = 0;   // processor seconds of every thread
+};
+
+double processorSeconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return double(now.tv_sec) + now.tv_nsec / 1e9;
+}
+
+// The whole song drawn step by step, as the window draws it when it paints
+// every step.
+SongFigures timeSong(const std::vector<xmp_frame_info> &song, QSize size, int threads)
+{
+    QImage surface(size, QImage::Format_RGB32);
+    bloodSpawned = false;
+    Scene scene;
+    scene.setThreads(threads);
+    const size_t steps = stepsInSong(song, defaultStepRate);
+    const Clock::time_point start = Clock::now();
+    const double cpuStart = processorSeconds();
+    for (size_t step = 0; step < steps; ++step)
+        scene.renderFrame(surface, recordForStep(song, qint64(step), defaultStepRate));
+    return {millisecondsSince(start) / 1000, processorSeconds() - cpuStart};
+}
+
 bool parseSize(const QString &text, QSize *size)
 {
     const QStringList parts = text.split(QLatin1Char('x'));
@@ -130,7 +181,7 @@ bool parseSize(const QString &text, QSize *size)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: karnveldt-framebench [--quick] [--reference] [--iterations N] [--size WxH]... [--frame NAME]...\n");
+    std::fprintf(stderr, "usage: karnveldt-framebench [--quick] [--reference] [--song] [--iterations N] [--size WxH]... [--frame NAME]...\n");
     return 2;
 }
 
@@ -143,6 +194,7 @@ int main(int argc, char **argv)
 
     int iterations = 200;
     FrameCode frameCode = windowFrame;
+    bool wholeSong = false;
     std::vector<QSize> sizes;
     QStringList only;
     const QStringList args = app.arguments().mid(1);
@@ -151,6 +203,8 @@ int main(int argc, char **argv)
             // Keeps the benchmark built and working; the figures mean nothing.
             iterations = 1;
             sizes = {QSize(64, 36)};
+        } else if (args[i] == QLatin1String("--song")) {
+            wholeSong = true;
         } else if (args[i] == QLatin1String("--reference")) {
             frameCode = straightforwardFrame;
         } else if (args[i] == QLatin1String("--iterations") && i + 1 < args.size()) {
@@ -172,10 +226,31 @@ int main(int argc, char **argv)
     if (sizes.empty())
         sizes = {QSize(1920, 1080), QSize(3840, 2160)};
 
+    QString error;
+    const int threads = frameThreads(&error);
+    if (threads == 0) {
+        std::fprintf(stderr, "karnveldt-framebench: %s\n", qPrintable(error));
+        return 2;
+    }
+    // The window's frame at the show's thread count and, for comparison, on one.
+    const std::vector<int> threadCounts =
+        frameCode == windowFrame && threads > 1 ? std::vector<int>{threads, 1} : std::vector<int>{1};
+
     const std::vector<xmp_frame_info> song = playWholeSong();
     if (song.empty()) {
         std::fprintf(stderr, "karnveldt-framebench: the music does not play\n");
         return 1;
+    }
+    if (wholeSong) {
+        std::printf("# the whole song, %zu steps, each drawn\n", stepsInSong(song, defaultStepRate));
+        for (const QSize &size : sizes) {
+            const SongFigures figures = timeSong(song, size, threads);
+            const SongFigures one = threads > 1 ? timeSong(song, size, 1) : figures;
+            std::printf("song %dx%d threads=%d wall_s=%.2f cpu_s=%.2f one_thread_wall_s=%.2f one_thread_cpu_s=%.2f\n",
+                        size.width(), size.height(), threads, figures.wall, figures.cpu, one.wall, one.cpu);
+            std::fflush(stdout);
+        }
+        return 0;
     }
     const std::vector<ChosenFrame> frames = chooseFrames(song);
     for (const ChosenFrame &frame : frames)
@@ -183,8 +258,9 @@ int main(int argc, char **argv)
             std::printf("# %s: paint %ld (%.2f s of song), %d effects, %d snare flashes, distortion %d\n",
                         frame.name, frame.paint, frame.paint / 60.0, frame.census.live, frame.census.snares,
                         frame.census.distortion);
-    std::printf("# %s frame, %d iterations per frame; ms per frame, present step included\n",
-                frameCode == windowFrame ? "window's" : "straightforward", iterations);
+    std::printf("# %s frame on %d thread%s, %d iterations per frame; ms per frame, present step included\n",
+                frameCode == windowFrame ? "window's" : "straightforward", threadCounts.front(),
+                threadCounts.front() == 1 ? "" : "s", iterations);
     for (const QSize &size : sizes) {
         const Figures floor = timeFloor(size, iterations);
         std::printf("floor %dx%d median_ms=%.2f p99_ms=%.2f\n", size.width(), size.height(), floor.median,
@@ -192,18 +268,25 @@ int main(int argc, char **argv)
         for (const ChosenFrame &frame : frames) {
             if (!only.isEmpty() && !only.contains(QLatin1String(frame.name)))
                 continue;
-            const Figures figures = timeFrame(frameCode, frame.state, size, iterations);
-            // Only the four frames the table is about get a line of their own.
-            const bool extra = std::strcmp(frame.name, "shaken") == 0;
-            std::printf("%sframe %s %dx%d median_ms=%.2f p99_ms=%.2f floor_ratio=%.1f\n", extra ? "# " : "",
-                        frame.name, size.width(), size.height(), figures.median, figures.p99,
-                        figures.median / floor.median);
+            const std::vector<Figures> byThreads = timeFrame(frameCode, frame.state, size, iterations, threadCounts);
+            const Figures &figures = byThreads.front();
+            // Only the four frames the table is about get lines of their own.
+            const char *extra = std::strcmp(frame.name, "shaken") == 0 ? "# " : "";
+            std::printf("%sframe %s %dx%d median_ms=%.2f p99_ms=%.2f floor_ratio=%.1f\n", extra, frame.name,
+                        size.width(), size.height(), figures.median, figures.p99, figures.median / floor.median);
+            if (byThreads.size() > 1) {
+                const Figures &one = byThreads.back();
+                std::printf("%sthreads %s %dx%d threads=%d median_ms=%.2f one_thread_median_ms=%.2f "
+                            "one_thread_p99_ms=%.2f speedup=%.2f\n",
+                            extra, frame.name, size.width(), size.height(), threads, figures.median, one.median,
+                            one.p99, one.median / figures.median);
+            }
             if (frameCode == windowFrame && std::strcmp(frame.name, "busiest") == 0) {
-                const Figures advance = timeFrame(advancedStep, frame.state, size, iterations);
+                const Figures advance = timeFrame(advancedStep, frame.state, size, iterations, {threads}).front();
                 std::printf("advance %s %dx%d median_ms=%.3f p99_ms=%.3f drawn_ratio=%.3f\n", frame.name,
                             size.width(), size.height(), advance.median, advance.p99,
                             advance.median / figures.median);
-                const Figures two = timeFrame(twoStepsDue, frame.state, size, iterations);
+                const Figures two = timeFrame(twoStepsDue, frame.state, size, iterations, {threads}).front();
                 std::printf("twosteps %s %dx%d median_ms=%.2f p99_ms=%.2f\n", frame.name, size.width(),
                             size.height(), two.median, two.p99);
             }

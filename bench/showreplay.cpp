@@ -1,20 +1,14 @@
 #include "showreplay.h"
 
 #include "blooddrawcommand.h"
-#include "discorddrawcommand.h"
-#include "drawsworddrawcommand.h"
 #include "effectpass.h"
 #include "killdrawcommand.h"
-#include "missdrawcommand.h"
-#include "notedrawcommand.h"
-#include "parrydrawcommand.h"
 #include "snaredrawcommand.h"
 #include "xmpdevice.h"
 
 #include <QImage>
 #include <QPainter>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <tuple>
 
@@ -23,27 +17,6 @@ namespace {
 struct Player : XmpDevice {
     using XmpDevice::readData;
 };
-
-template <typename Effect>
-bool copyIf(const DrawCommand *effect, DrawCommand *&copy)
-{
-    if (const auto *typed = dynamic_cast<const Effect *>(effect))
-        copy = new Effect(*typed);
-    return copy != nullptr;
-}
-
-// Effects hold only integers, so a copy of the concrete object is its whole state.
-DrawCommand *copyEffect(const DrawCommand *effect)
-{
-    DrawCommand *copy = nullptr;
-    copyIf<SnareDrawCommand>(effect, copy) || copyIf<DiscordDrawCommand>(effect, copy)
-        || copyIf<DrawSwordDrawCommand>(effect, copy) || copyIf<ParryDrawCommand>(effect, copy)
-        || copyIf<MissDrawCommand>(effect, copy) || copyIf<NoteDrawCommand>(effect, copy)
-        || copyIf<KillDrawCommand>(effect, copy) || copyIf<BloodDrawCommand>(effect, copy);
-    if (!copy)
-        std::abort();  // an effect class this file does not know yet
-    return copy;
-}
 
 } // namespace
 
@@ -88,7 +61,7 @@ FrameState::FrameState(const Scene &scene, const xmp_frame_info &record)
     : finaleSpawned(bloodSpawned), frameRecord(record)
 {
     for (int i = 0; i < scene.effects.size(); ++i)
-        effects.emplace_back(copyEffect(scene.effects.at(i)));
+        effects.emplace_back(scene.effects.at(i)->clone());
     std::copy(std::begin(scene.watchers), std::end(scene.watchers), std::begin(watchers));
 }
 
@@ -103,7 +76,7 @@ FrameState &FrameState::operator=(const FrameState &other)
         return *this;
     effects.clear();
     for (const auto &effect : other.effects)
-        effects.emplace_back(copyEffect(effect.get()));
+        effects.emplace_back(effect->clone());
     std::copy(std::begin(other.watchers), std::end(other.watchers), std::begin(watchers));
     finaleSpawned = other.finaleSpawned;
     frameRecord = other.frameRecord;
@@ -118,7 +91,7 @@ void FrameState::restoreInto(Scene &scene) const
         delete effect;
     }
     for (const auto &effect : effects)
-        scene.effects.insert(copyEffect(effect.get()));
+        scene.effects.insert(effect->clone());
     std::copy(std::begin(watchers), std::end(watchers), std::begin(scene.watchers));
     bloodSpawned = finaleSpawned;
 }

@@ -1,42 +1,124 @@
 #include "blankcanvas.h"
 
 #include <QImage>
+#include <QPainter>
 #include <QPaintEngine>
+#include <QPainterPath>
+#include <QTransform>
+#include <algorithm>
 
 namespace {
 
 // Claims every feature, so that the painter hands it each call as it is
-// instead of working out pixels for it first, and then draws nothing.
+// instead of working out pixels for it first, and then draws nothing but a
+// note of the call.
 class BlankEngine : public QPaintEngine {
 public:
-    BlankEngine() : QPaintEngine(QPaintEngine::AllFeatures) {}
+    explicit BlankEngine(BlankCanvas::Seen *seen) : QPaintEngine(QPaintEngine::AllFeatures), seen(seen) {}
 
     bool begin(QPaintDevice *) override { return true; }
     bool end() override { return true; }
     Type type() const override { return QPaintEngine::User; }
     void updateState(const QPaintEngineState &) override {}
 
-    void drawRects(const QRect *, int) override {}
-    void drawRects(const QRectF *, int) override {}
-    void drawLines(const QLine *, int) override {}
-    void drawLines(const QLineF *, int) override {}
-    void drawEllipse(const QRectF &) override {}
-    void drawEllipse(const QRect &) override {}
-    void drawPath(const QPainterPath &) override {}
-    void drawPoints(const QPointF *, int) override {}
-    void drawPoints(const QPoint *, int) override {}
-    void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
-    void drawPolygon(const QPoint *, int, PolygonDrawMode) override {}
-    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
-    void drawTextItem(const QPointF &, const QTextItem &) override {}
-    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override {}
-    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override {}
+    void drawRects(const QRect *rects, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            noteFill(QRectF(rects[i]));
+    }
+    void drawRects(const QRectF *rects, int count) override
+    {
+        for (int i = 0; i < count; ++i)
+            noteFill(rects[i]);
+    }
+    void drawEllipse(const QRectF &rect) override { noteShape(rect); }
+    void drawEllipse(const QRect &rect) override { noteShape(QRectF(rect)); }
+    void drawPath(const QPainterPath &path) override { noteShape(path.controlPointRect()); }
+    // Glyphs may reach past the font's ascent, descent and advance, but not
+    // by as much again.
+    void drawTextItem(const QPointF &origin, const QTextItem &text) override
+    {
+        const qreal height = text.ascent() + text.descent();
+        noteCall(QRectF(origin.x(), origin.y() - text.ascent(), text.width(), height), height);
+    }
+    // Calls the show's effects do not make: anywhere.
+    void drawLines(const QLine *, int) override { noteAnywhere(); }
+    void drawLines(const QLineF *, int) override { noteAnywhere(); }
+    void drawPoints(const QPointF *, int) override { noteAnywhere(); }
+    void drawPoints(const QPoint *, int) override { noteAnywhere(); }
+    void drawPolygon(const QPointF *, int, PolygonDrawMode) override { noteAnywhere(); }
+    void drawPolygon(const QPoint *, int, PolygonDrawMode) override { noteAnywhere(); }
+    void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override { noteAnywhere(); }
+    void drawTiledPixmap(const QRectF &, const QPixmap &, const QPointF &) override { noteAnywhere(); }
+    void drawImage(const QRectF &, const QImage &, const QRectF &, Qt::ImageConversionFlags) override
+    {
+        noteAnywhere();
+    }
+
+private:
+    // A cover: one opaque colour over every pixel, whatever was there, as
+    // the raster engine fills it.
+    void noteFill(const QRectF &rect)
+    {
+        noteShape(rect);
+        const QPaintDevice *device = paintDevice();
+        const QBrush brush = state->brush();
+        const bool covers = brush.style() == Qt::SolidPattern && brush.color().rgba64().isOpaque()
+                            && state->pen().style() == Qt::NoPen && state->opacity() == 1.0
+                            && state->compositionMode() == QPainter::CompositionMode_SourceOver
+                            && state->transform().isIdentity() && !state->painter()->hasClipping()
+                            && rect.contains(QRectF(0, 0, device->width(), device->height()));
+        if (covers) {
+            ++seen->covers;
+            seen->coverColour = brush.color().rgb();
+        }
+    }
+
+    // A filled and outlined shape within rect: a pen reaches out from the
+    // outline by half its width, and a square cap by w/2 along the line as
+    // well, so by less than its whole width.
+    void noteShape(const QRectF &rect)
+    {
+        const QPen pen = state->pen();
+        if (pen.style() == Qt::NoPen)
+            noteCall(rect, 0);
+        else if (pen.isCosmetic())  // its width is in the canvas's pixels
+            noteCall(rect, 0, std::max<qreal>(pen.widthF(), 1));
+        else
+            noteCall(rect, std::max<qreal>(pen.widthF(), 1));
+    }
+
+    // One call that paints within rect widened by margin, as the painter
+    // maps it onto the canvas, and then by canvasMargin pixels; antialiasing
+    // touches one pixel more.
+    void noteCall(const QRectF &rect, qreal margin, qreal canvasMargin = 0)
+    {
+        ++seen->calls;
+        if (!seen->reachKnown)
+            return;
+        const QTransform transform = state->transform();
+        if (state->painter()->viewTransformEnabled() || transform.type() >= QTransform::TxProject) {
+            seen->reachKnown = false;
+            return;
+        }
+        const QRectF mapped = transform.mapRect(rect.normalized().adjusted(-margin, -margin, margin, margin));
+        const qreal around = canvasMargin + 2;
+        seen->reach |= mapped.adjusted(-around, -around, around, around);
+    }
+
+    void noteAnywhere()
+    {
+        ++seen->calls;
+        seen->reachKnown = false;
+    }
+
+    BlankCanvas::Seen *seen;
 };
 
 } // namespace
 
 BlankCanvas::BlankCanvas()
-    : engine(std::make_unique<BlankEngine>())
+    : engine(std::make_unique<BlankEngine>(&seenSoFar))
 {
 }
 
@@ -45,6 +127,16 @@ BlankCanvas::~BlankCanvas() = default;
 QPaintEngine *BlankCanvas::paintEngine() const
 {
     return engine.get();
+}
+
+const BlankCanvas::Seen &BlankCanvas::seen() const
+{
+    return seenSoFar;
+}
+
+void BlankCanvas::forgetSeen()
+{
+    seenSoFar = Seen();
 }
 
 int BlankCanvas::metric(PaintDeviceMetric metric) const

@@ -1,7 +1,6 @@
 #include "effectpass.h"
 
 #include "framecanvas.h"
-#include "snaredrawcommand.h"
 
 #include <QImage>
 #include <QPainter>
@@ -58,9 +57,5 @@ void distortRows(QImage &image, int amount)
 
 int runEffectPass(FrameCanvas &canvas, EffectSet &effects)
 {
-    return runPass(effects, [&](DrawCommand *effect) {
-        if (auto *snare = dynamic_cast<SnareDrawCommand *>(effect))
-            return canvas.drawSnare(*snare);
-        return effect->draw(canvas.painter());
-    });
+    return runPass(effects, [&](DrawCommand *effect) { return canvas.draw(*effect); });
 }

@@ -30,6 +30,12 @@ public:
     // effects come out of it as from renderFrame.
     void advance(const xmp_frame_info &info, QSize size);
 
+    // The threads renderFrame composes a frame on, the calling one among
+    // them: 1 (the default) paints it all where it is called. Any number
+    // gives the same bytes.
+    void setThreads(int threads) { canvas.setThreads(threads); }
+    int threads() const { return canvas.threads(); }
+
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
     bool gentle = false;  // spawn the effects' gentle look, which does not flash

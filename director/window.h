@@ -25,6 +25,8 @@ public:
     void setTrace(PaintTrace *trace) { this->trace = trace; }
     // The effects' gentle look, which does not flash; before the first step.
     void setGentle(bool gentle) { scene.gentle = gentle; }
+    // The threads each frame is composed on; 1 until set.
+    void setFrameThreads(int threads) { scene.setThreads(threads); }
     // Runs the steps before song sample `start` without pictures, at the
     // given frame size, with the device playing the music up to there unheard.
     // False if the song ends first.

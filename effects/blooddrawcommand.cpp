@@ -11,6 +11,8 @@
 #include <QString>
 #include <algorithm>
 #include <cstdlib>
+#include <mutex>
+#include <vector>
 
 DrawResult BloodDrawCommand::draw(QPainter &painter)
 {
@@ -33,15 +35,24 @@ DrawResult BloodDrawCommand::draw(QPainter &painter)
     const int32_t width = right - left + 1;
 
     // Stripes are not stored: reseeding rebuilds the same columns every
-    // frame, so they change only through n.
-    srand(0);
-    const int32_t count = width / 30;
+    // frame, so they change only through n. The generator is one for the
+    // whole process and the bands of a frame draw at once, so each takes its
+    // values under a lock and paints after.
+    const int32_t count = std::max(width / 30, 0);
+    std::vector<int32_t> draws(size_t(3 * count));
+    {
+        static std::mutex generator;
+        const std::lock_guard<std::mutex> lock(generator);
+        srand(0);
+        for (int32_t &value : draws)
+            value = rand();
+    }
     const QColor base(Qt::red);
     for (int32_t i = 0; i < count; ++i) {
         const int32_t x = 30 * i;
-        const int32_t headStart = rand();
-        const int32_t pace = rand();
-        const int32_t shade = rand();
+        const int32_t headStart = draws[size_t(3 * i)];
+        const int32_t pace = draws[size_t(3 * i + 1)];
+        const int32_t shade = draws[size_t(3 * i + 2)];
         const int32_t speed = (pace % 5) + 1;
         const int32_t length = ((-headStart) % 200) + (speed * n) / 5;
         painter.fillRect(QRect(QPoint(x, 0), QPoint(x + 29, length - 1)),

@@ -8,6 +8,7 @@ public:
     BloodDrawCommand(int32_t delay, int32_t titleStart, int32_t age, int32_t duplicate)
         : delay(delay), titleStart(titleStart), age(age), duplicate(duplicate) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new BloodDrawCommand(*this); }
 
     int32_t delay;
     int32_t titleStart;

@@ -8,6 +8,7 @@ public:
     DiscordDrawCommand(int32_t songRow, int32_t life, int32_t gentle = 0)
         : songRow(songRow), life(life), gentle(gentle) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new DiscordDrawCommand(*this); }
 
     int32_t songRow;
     int32_t life;

@@ -17,4 +17,8 @@ class DrawCommand {
 public:
     virtual ~DrawCommand() = default;
     virtual DrawResult draw(QPainter &painter) = 0;
+    // A new effect in the same state: a frame drawn in bands draws a copy of
+    // each effect's state before its step in every band, so that the effect
+    // itself advances once.
+    virtual DrawCommand *clone() const = 0;
 };

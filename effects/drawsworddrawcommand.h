@@ -8,6 +8,7 @@ public:
     DrawSwordDrawCommand(int32_t pan, int32_t delay, int32_t life)
         : pan(pan), delay(delay), life(life) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new DrawSwordDrawCommand(*this); }
 
     int32_t pan;
     int32_t delay;

@@ -8,6 +8,7 @@ public:
     MissDrawCommand(int32_t pan, int32_t size, int32_t life)
         : pan(pan), size(size), life(life) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new MissDrawCommand(*this); }
 
     int32_t pan;
     int32_t size;

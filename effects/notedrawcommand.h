@@ -8,6 +8,7 @@ public:
     NoteDrawCommand(int32_t life, int32_t songRow, int32_t songPosition, int32_t note)
         : life(life), songRow(songRow), songPosition(songPosition), note(note) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new NoteDrawCommand(*this); }
 
     int32_t life;
     int32_t songRow;

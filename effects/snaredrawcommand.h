@@ -9,6 +9,7 @@ public:
     SnareDrawCommand(int32_t life, int32_t gentle = 0)
         : life(life), gentle(gentle) {}
     DrawResult draw(QPainter &painter) override;
+    DrawCommand *clone() const override { return new SnareDrawCommand(*this); }
 
     int32_t life;
     int32_t gentle;  // nonzero: the glow that does not flash

@@ -368,6 +368,9 @@ private slots:
                                                   << "no video frame falls between --from 10.002 and --to 10.012";
         QTest::newRow("video onto a directory") << QStringList{"--to", "1", "--video", ".", "--out", "refused/onto"}
                                                 << "--video . is a directory";
+        // A leading NAME=VALUE is put into the tool's environment.
+        QTest::newRow("bad thread count") << QStringList{"KARNVELDT_THREADS=0", "--to", "1", "--out", "refused/threads"}
+                                          << "KARNVELDT_THREADS";
     }
     void refusals()
     {
@@ -381,7 +384,12 @@ private slots:
         file.close();
         const QString out = path(arguments.last());
         arguments.last() = out;
-        const Run run = capture(arguments);
+        QProcessEnvironment environment = headless();
+        if (arguments.first().contains('=')) {
+            const QString setting = arguments.takeFirst();
+            environment.insert(setting.section('=', 0, 0), setting.section('=', 1));
+        }
+        const Run run = capture(arguments, environment);
         QCOMPARE(run.status, 2);
         QVERIFY2(run.errors.contains(named), qPrintable(run.errors));
         if (out != path("refused/file"))

@@ -19,6 +19,7 @@ struct ScriptedEffect : DrawCommand {
         drawn.push_back(id);
         return result;
     }
+    DrawCommand *clone() const override { return new ScriptedEffect(*this); }
     int id;
     std::vector<int> &drawn;
     std::vector<int> &deleted;

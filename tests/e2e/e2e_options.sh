@@ -1,5 +1,6 @@
-# The command line: --help and --version answer and exit 0; every bad use is
-# refused with status 2 and a message on stderr before anything opens;
+# The command line: --help and --version answer and exit 0; every bad use
+# (KARNVELDT_THREADS among them) is refused with status 2 and a message on
+# stderr before anything opens;
 # --window sizes a window, --screen picks the screen, --mute plays nothing.
 source "$(dirname "$0")/lib.sh"
 start_xvfb 1920x1080 1280x720
@@ -64,6 +65,14 @@ TABLE
 check_table QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=no-such-socket <<'TABLE'
 --mute|1|no display could be opened: tried the Wayland display "no-such-socket"
 TABLE
+
+# A bad frame thread count is refused like a bad option.
+for threads in 0 65 two; do
+    KARNVELDT_THREADS=$threads timeout 5 "$show" >"$out/stdout" 2>"$out/stderr"
+    status=$?
+    check "KARNVELDT_THREADS=$threads exits 2 with a message on stderr (status $status)" \
+        test "$status" -eq 2 -a -s "$out/stderr" -a ! -s "$out/stdout"
+done
 
 # A window of the size asked for.
 start_show --window 1280x720

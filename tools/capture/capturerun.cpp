@@ -1,5 +1,6 @@
 #include "capturerun.h"
 
+#include "bandworkers.h"
 #include "capturetiming.h"
 #include "flashchecksink.h"
 #include "framememory.h"
@@ -344,6 +345,11 @@ int captureSong(const CaptureOptions &options)
     QElapsedTimer clock;
     clock.start();
     QString error;
+    const int frameThreadCount = frameThreads(&error);
+    if (frameThreadCount == 0) {
+        say(error);
+        return captureRefused;
+    }
     QString ffmpeg;
     QString ffprobe;
     std::unique_ptr<QTemporaryFile> videoDraft;
@@ -366,11 +372,11 @@ int captureSong(const CaptureOptions &options)
         // PNGs, those queued and being encoded (3 each, and 4 for the encoder's
         // own copy); into ffmpeg, the copy in the pipe; the flash check, none
         // beyond the frame. Beside them the song, the fonts and, for each
-        // thread, a stack and an allocation arena.
+        // thread (the frame's among them), a stack and an allocation arena.
         const qint64 bytesPerPixel = options.flashCheck ? 4 + 3
                                      : ffmpeg.isEmpty() ? 4 + 3 + 3 * PngFrameSink::framesHeld(workers) + 4 * workers
                                                         : 4 + 3 + 3;
-        const qint64 fixedBytes = qint64(64 + 72 * workers) << 20;
+        const qint64 fixedBytes = qint64(64 + 72 * (workers + frameThreadCount - 1)) << 20;
         const QString problem = frameMemoryProblem(options.size, bytesPerPixel, fixedBytes, usableMemory());
         if (!problem.isEmpty()) {
             say(problem);
@@ -458,6 +464,7 @@ int captureSong(const CaptureOptions &options)
     };
     Scene scene;
     scene.gentle = options.gentle;
+    scene.setThreads(frameThreadCount);
     qint64 nextVideo = plan.firstVideoFrame;
     for (qint64 paint = 0; paint < plan.paintCount; ++paint) {
         if (stopSignal)
