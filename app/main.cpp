@@ -19,6 +19,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -58,46 +59,11 @@ QString screenNames()
     return names.join(QStringLiteral(", "));
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+// The show on the display opened: the window, the sound and the clock, until
+// the song ends or Escape is pressed. Returns the exit status.
+int play(const ShowOptions &options, int frameThreadCount)
 {
-    QStringList arguments;
-    for (int i = 0; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
-    ShowOptions options;
     QString message;
-    switch (parseShowOptions(arguments, &options, &message)) {
-    case OptionsOutcome::Done:
-        std::fputs(qPrintable(message), stdout);
-        return 0;
-    case OptionsOutcome::UsageError:
-        return usageError(message);
-    case OptionsOutcome::Run:
-        break;
-    }
-
-    // Found before the display is opened, so that a display is not needed to hear of it.
-    if (options.startSample > 0) {
-        const qint64 songSamples = songLength(QStringLiteral(":/music.xm"), &message);
-        if (songSamples < 0) {
-            std::fprintf(stderr, "karnveldt: cannot load the music: %s\n", qPrintable(message));
-            return 1;
-        }
-        if (options.startSample >= songSamples)
-            return usageError(pastTheEnd(options, songSamples));
-    }
-    const int frameThreadCount = frameThreads(&message);
-    if (frameThreadCount == 0)
-        return usageError(message);
-
-    // A paint is asked for when a step falls due: it should come then, not
-    // after Qt's default wait of 5 ms (which the literal timing keeps).
-    if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
-        qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
-    DisplayOpening displayOpening(arguments);
-    QGuiApplication application(argc, argv);
-    displayOpening.opened();
     QScreen *screen = pickScreen(options.screen);
     if (!screen)
         return usageError(QStringLiteral("there is no screen %1; the screens are %2").arg(options.screen, screenNames()));
@@ -159,7 +125,60 @@ int main(int argc, char *argv[])
         window.setGeometry(screen->geometry());
         window.showFullScreen();
     }
-    const int status = application.exec();
+    const int status = QGuiApplication::exec();
     // A trace with lines missing would pass for a whole one: the status says so.
     return status == 0 && trace.failed() ? 1 : status;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    ShowOptions options;
+    QString message;
+    switch (parseShowOptions(arguments, &options, &message)) {
+    case OptionsOutcome::Done:
+        std::fputs(qPrintable(message), stdout);
+        return 0;
+    case OptionsOutcome::UsageError:
+        return usageError(message);
+    case OptionsOutcome::Run:
+        break;
+    }
+
+    // Found before the display is opened, so that a display is not needed to hear of it.
+    if (options.startSample > 0) {
+        const qint64 songSamples = songLength(QStringLiteral(":/music.xm"), &message);
+        if (songSamples < 0) {
+            std::fprintf(stderr, "karnveldt: cannot load the music: %s\n", qPrintable(message));
+            return 1;
+        }
+        if (options.startSample >= songSamples)
+            return usageError(pastTheEnd(options, songSamples));
+    }
+    const int frameThreadCount = frameThreads(&message);
+    if (frameThreadCount == 0)
+        return usageError(message);
+
+    // A paint is asked for when a step falls due: it should come then, not
+    // after Qt's default wait of 5 ms (which the literal timing keeps).
+    if (!options.literal && !qEnvironmentVariableIsSet("QT_QPA_UPDATE_IDLE_TIME"))
+        qputenv("QT_QPA_UPDATE_IDLE_TIME", "0");
+    DisplayOpening displayOpening(arguments);
+    QGuiApplication application(argc, argv);
+    displayOpening.opened();
+    const int status = play(options, frameThreadCount);
+    // Qt 5.15's Wayland client now and then deadlocks tearing its display
+    // down (its event thread waits in wl_display_read_events for a read that
+    // never comes, and the display waits for the thread), and the show would
+    // never end. Everything of the show's own is closed by now (the sound
+    // stopped, the trace written), so the process ends without that teardown.
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
