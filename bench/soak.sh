@@ -25,16 +25,14 @@ case $setup in
     openbox4k) start_xvfb 3840x2160; start_openbox; start_pulse ;;
     weston) start_weston 1920x1080; start_pulse ;;
 esac
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
-started_pids+=($!)
+keep_sink_running
 sleep 0.5
 
 failed=0
 for ((run = 1; run <= runs; run++)); do
     out=$base/run-$run
     mkdir -p "$out"
-    "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
-    listener=$!
+    start_timed_recording
     sleep 0.3
     started=$(now)
     show_limit=150 run_show

@@ -21,17 +21,14 @@ start_pulse
 server_back=$(now)
 # The new server's sink is recorded with arrival times in CLOCK_MONOTONIC, the
 # trace's clock, and kept running by zeros as before.
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
-started_pids+=($!)
-"$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
-recorder=$!
-started_pids+=($recorder)
+keep_sink_running
+start_timed_recording
 back=$(elapsed "$started")
 wait "$pid"
 status=$?
 took=$(elapsed "$started")
 sleep 0.5
-kill "$recorder" && wait "$recorder"
+kill "$listener" && wait "$listener"
 echo "server back at ${back}s; exit status $status after ${took}s"; cat "$out/stderr"
 # Ended by itself: the timeout would say 124. How long it took is no measure
 # here, since an idle null sink makes a new stream wait up to 2 s, and the

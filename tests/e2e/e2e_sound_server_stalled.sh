@@ -10,10 +10,7 @@ source "$(dirname "$0")/steps.sh"
 start_xvfb 1920x1080
 start_pulse
 server=${started_pids[-1]}
-# Zeros keep the null sink running, so that the show's stream starts at once
-# rather than when an idle sink next wakes up.
-pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
-started_pids+=($!)
+keep_sink_running
 sleep 0.5
 
 # play_through START WHAT SECONDS: the show from START with WHAT done to the

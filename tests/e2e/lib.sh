@@ -86,13 +86,26 @@ check_threads() {
     fi
 }
 elapsed() { echo "$(now) - $1" | bc; }
-# Records what the null sink plays into $out/recording.raw until stop_recording.
-# A stream of zeros at a low latency keeps the sink running in small steps, so
-# that it starts the show's stream at once; zeros add nothing to what is recorded.
-start_recording() {
-    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero &
+# keep_sink_running: a stream of zeros at a low latency keeps the null sink
+# running in small steps, so that it starts the show's stream at once; zeros
+# add nothing to what is recorded. As $keeper.
+keep_sink_running() {
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
     keeper=$!
-    started_pids+=($keeper)
+    started_pids+=("$keeper")
+}
+# start_timed_recording: what the null sink plays into $out/recording.raw,
+# with the arrival time of each block, in the trace's clock, in
+# $out/timing.txt (the recorder). As $listener.
+start_timed_recording() {
+    "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
+    listener=$!
+    started_pids+=("$listener")
+}
+# Records what the null sink plays into $out/recording.raw until
+# stop_recording, with the sink kept running.
+start_recording() {
+    keep_sink_running
     # The recorder stands for the loudspeaker: busy cores must not make it drop
     # what the sink played, so it is given a larger buffer than the show's.
     parec -d show.monitor --format=s16le --rate=44100 --channels=2 --latency-msec=250 >"$out/recording.raw" &

@@ -6,16 +6,12 @@
 # sound then do not apply.
 read -r -a show_options <<<"${KARNVELDT_SHOW_OPTIONS:-}"
 
-# start_listening: the sink's monitor recorded with the arrival time of each
-# block (recorder), and zeros that keep the sink running, so that the show's
-# stream starts at once; they add nothing to what is recorded.
+# start_listening: the sink kept running and recorded with the arrival time
+# of each block.
 start_listening() {
     echo "sound server: $(pactl info | grep "Server Name"); sink: $(pactl list short sinks | grep -w show)"
-    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
-    started_pids+=($!)
-    "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
-    listener=$!
-    started_pids+=("$listener")
+    keep_sink_running
+    start_timed_recording
 }
 
 # play_whole_song: the show from the start, in the background ($pid), with the
