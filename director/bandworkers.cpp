@@ -63,9 +63,6 @@ void BandWorkers::run(int bands, const std::function<void(int band)> &job)
     std::unique_lock<std::mutex> lock(mutex);
     finished.wait(lock, [this] { return bandsDone == bandCount; });
     currentJob = nullptr;
-    bandCount = 0;
-    std::fill(endLeft.begin(), endLeft.end(), 0);
-    std::fill(firstLeft.begin(), firstLeft.end(), 0);
     if (failure)
         std::rethrow_exception(std::exchange(failure, nullptr));
 }
