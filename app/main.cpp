@@ -10,6 +10,7 @@
 #include "silentclock.h"
 #include "songlength.h"
 #include "songseconds.h"
+#include "steadyclock.h"
 #include "stepschedule.h"
 #include "steptiming.h"
 #include "window.h"
@@ -113,8 +114,10 @@ int play(const ShowOptions &options, int frameThreadCount)
         device.setQuitsAtEnd(false);
         silentClock.start(options.startSample);
     }
+    // The server's clock, evened out for the pictures' pace.
+    SteadyClock steadyPulseClock(pulsePlayer);
     if (!options.literal)
-        window.setClock(sound ? static_cast<ShowClock *>(&pulsePlayer) : &silentClock);
+        window.setClock(sound ? static_cast<ShowClock *>(&steadyPulseClock) : &silentClock);
 
     if (options.windowed) {
         window.resize(options.windowSize);
