@@ -102,8 +102,10 @@ int play(const ShowOptions &options, int frameThreadCount)
     // without one a clock of our own at the music's pace. The literal timing
     // hands the music to Qt's audio output and paints what was handed over.
     // In silence the device plays its records on as far as the window aims
-    // past the sound, and a little more for the clock's own timer.
-    const qint64 lookahead = stepAimAhead(options.rate) + songSampleRate / 50;
+    // past the sound, composing ahead and with the server's clock evened out,
+    // and a little more for the clock's own timer.
+    const qint64 lookahead = stepAimAhead(options.rate) + stepComposeAhead()
+                             + SteadyClock::leapMs * songSampleRate / 1000 + songSampleRate / 50;
     SilentClock silentClock(device, lookahead);
     PulsePlayer pulsePlayer(device, lookahead);
     AudioPlayer qtPlayer(device);

@@ -14,6 +14,11 @@ qint64 stepAimAhead(int rate)
     return stepSample(1, rate) / 2;
 }
 
+qint64 stepComposeAhead()
+{
+    return songSampleRate * 8 / 1000;
+}
+
 qint64 stepDueAt(qint64 heard, int rate)
 {
     // The newest n with floor(n * sampleRate / rate) <= heard, that is

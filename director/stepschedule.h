@@ -10,10 +10,15 @@
 qint64 stepSample(qint64 step, int rate);
 
 // How far ahead of the sound heard the live show aims its steps, in samples:
-// a frame reaches the screen a few milliseconds after its paint starts, and
 // the newest step due is on average half a step old, so aiming half a step
 // ahead centres the pictures on the sound.
 qint64 stepAimAhead(int rate);
+
+// How long before its step is due a paint may start, in samples (8 ms, all
+// but a step at 120 a second): a frame takes from one to several
+// milliseconds to compose, or longer while the processors are busy, and one
+// composed early waits to be shown when its step is due.
+qint64 stepComposeAhead();
 
 // The newest step due when song sample `heard` is being heard.
 qint64 stepDueAt(qint64 heard, int rate);

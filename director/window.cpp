@@ -3,6 +3,7 @@
 #include "painttrace.h"
 #include "showclock.h"
 #include "stepschedule.h"
+#include "steptiming.h"
 #include "xmpdevice.h"
 
 #include <QGuiApplication>
@@ -10,6 +11,7 @@
 #include <QPainter>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 Window::Window(XmpDevice *device, ShowClock *clock, int rate)
     : QRasterWindow(), device(device), clock(clock), rate(rate)
@@ -48,17 +50,44 @@ void Window::paintEvent(QPaintEvent *)
 void Window::paintDueSteps()
 {
     const qint64 heard = clock->heardSample();
-    const StepRange steps = stepsToRun(lastStep, heard + aimAhead(), rate);
+    StepRange steps = stepsToRun(lastStep, heard + aimAhead(), rate);
+    // Nothing due yet: the next step, composed ahead. A paint that comes late
+    // shows what is due at once rather than hold a step further on.
+    const bool ahead = steps.isEmpty();
+    if (ahead)
+        steps.last = qMin(stepsToRun(lastStep, heard + aimAhead() + composeAhead(), rate).last, lastStep + 1);
     if (!steps.isEmpty()) {
         for (qint64 step = steps.first; step < steps.last; ++step)
             scene.advance(recordForStep(step), frameSize());
         qint64 recordSample = -1;
         paintFrame(recordForStep(steps.last, &recordSample));
         lastStep = steps.last;
+        // The trace pairs the paint with the clock its step was chosen for:
+        // for one composed ahead, the moment the step falls due (or the clock's
+        // when it was let go, if the clock stood still).
+        const qint64 chosenFor = ahead ? qMin(waitUntilDue(lastStep), stepSample(lastStep, rate) - aimAhead()) : heard;
         if (trace)
-            trace->write(recordSample, heard, lastStep);
+            trace->write(recordSample, chosenFor, lastStep);
     }
     askForNextPaint();
+}
+
+// A frame composed before its step is due is held back until then, so that
+// frames reach the display at the steps' even pace however long each took.
+// A clock that stands still (a stalled server) holds it twice the composing
+// time at most. Returns the sample heard when it is let go.
+qint64 Window::waitUntilDue(qint64 step)
+{
+    qint64 heldSamples = 0;
+    for (;;) {
+        const qint64 heard = clock->heardSample();
+        const qint64 samplesToGo = qMin(stepSample(step, rate) - heard - aimAhead(), 2 * stepComposeAhead() - heldSamples);
+        if (samplesToGo <= 0)
+            return heard;
+        const timespec wait{0, long(samplesToGo * 1000000000 / songSampleRate)};
+        nanosleep(&wait, nullptr);
+        heldSamples += samplesToGo;
+    }
 }
 
 void Window::paintLiteralStep()
@@ -77,7 +106,7 @@ void Window::paintLiteralStep()
 // the display's next frame, so a paint is asked for at once.
 void Window::askForNextPaint()
 {
-    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead();
+    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead() - composeAhead();
     if (samplesToGo <= 0 || displayPacesPaints) {
         update();
         return;
@@ -89,6 +118,17 @@ void Window::askForNextPaint()
 qint64 Window::aimAhead() const
 {
     return stepAimAhead(rate);
+}
+
+// Where the display paces the paints, it shows each frame when it is ready
+// for one. Past the song's end the clock stands still: nothing is composed
+// for a time it will not reach.
+qint64 Window::composeAhead() const
+{
+    const qint64 end = device->endSample();
+    if (displayPacesPaints || (end >= 0 && stepSample(lastStep + 1, rate) > end))
+        return 0;
+    return stepComposeAhead();
 }
 
 // Step 0 comes before any sound, with the device's zeroed record, as in the capture.

@@ -1,6 +1,7 @@
 // The show's one window. A paint runs every step of the show that has come due
 // by the show clock, each with the music heard at its moment, and shows the
-// last; the next paint is asked for when the next step falls due. With the
+// last; the next paint is asked for a little before the next step falls due,
+// and its frame is held until then. With the
 // literal timing (no clock) every paint is one step, with the record of the
 // frame handed to the output last, and asks for the next paint at once.
 // Escape quits.
@@ -42,6 +43,8 @@ private:
     void paintFrame(const xmp_frame_info &record);
     void askForNextPaint();
     qint64 aimAhead() const;
+    qint64 composeAhead() const;
+    qint64 waitUntilDue(qint64 step);
     xmp_frame_info recordForStep(qint64 step, qint64 *startSample = nullptr) const;
     QSize frameSize() const;
     QImage *surfaceToDrawOn(QSize size);

@@ -73,8 +73,9 @@ private slots:
         QVERIFY2(window.paints > 5, qPrintable(QString("only %1 paints").arg(window.paints)));
     }
 
-    // A paint shows the newest step the clock has reached, and none comes
-    // while the clock stands still.
+    // A paint shows the newest step the clock has reached, or the next one
+    // when it comes due within the time a frame is composed ahead, and none
+    // comes while the clock stands still.
     void paintsFollowTheClock()
     {
         struct HandClock : ShowClock {
@@ -96,10 +97,14 @@ private slots:
         QTest::qWait(200);
         const int paintsAtRest = window.paints;
         QVERIFY2(paintsAtRest <= 3, qPrintable(QString("%1 paints with the clock at rest").arg(paintsAtRest)));
+        // Step 1 and step 8 lie within the composing time ahead of the clock; 2 and 9 do not.
+        const QList<int> atRest{0, 1};
+        QTRY_COMPARE(paintedSteps(traceFile), atRest);
         clock.heard = stepSample(7, 120) + 5;
-        QTRY_COMPARE(paintedSteps(traceFile), (QList<int>{0, 7}));
+        const QList<int> moved{0, 1, 7, 8};
+        QTRY_COMPARE(paintedSteps(traceFile), moved);
         QTest::qWait(100);
-        QCOMPARE(paintedSteps(traceFile), (QList<int>{0, 7}));
+        QCOMPARE(paintedSteps(traceFile), moved);
     }
 
 private:
