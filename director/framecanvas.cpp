@@ -315,6 +315,7 @@ void FrameCanvas::begin(QSize size, QRgb background)
 {
     passPainter.reset();
     layers.clear();
+    painted = false;
     if (pixels.size() != size) {
         bandViews.clear();
         pixels = QImage(size, QImage::Format_RGBX8888);
@@ -393,6 +394,7 @@ bool FrameCanvas::present(QImage &target, int distortion)
     passPainter.reset();
     if (target.isNull() || pixels.isNull() || target.size() != pixels.size()) {
         layers.clear();
+        painted = false;
         return false;
     }
     if (!writesRgb32(target.format()) && target.format() != QImage::Format_RGB888) {
@@ -405,23 +407,6 @@ bool FrameCanvas::present(QImage &target, int distortion)
         return true;
     }
 
-    // Layers that end in a cover: only the cover and the tints after it show.
-    size_t firstLayer = 0;
-    uint32_t base = flatColour;
-    bool effectsShow = !flat;
-    for (size_t i = layers.size(); i-- > 0;) {
-        if (!layers[i].effect)
-            continue;
-        if (layers[i].covers) {
-            firstLayer = i + 1;
-            base = layers[i].coverColour;
-            for (size_t t = firstLayer; t < layers.size(); ++t)
-                base = tinted(base, layers[t].tint);
-            effectsShow = false;
-        }
-        break;
-    }
-
     const int width = pixels.width();
     const int height = pixels.height();
     Output output;
@@ -432,10 +417,11 @@ bool FrameCanvas::present(QImage &target, int distortion)
     output.shift = distortion > 0 ? int(std::min<qint64>(4 * qint64(distortion), output.rgb888Bytes - 1)) : 0;
     output.band = qint64(std::max(distortion, 0)) + 1;
 
+    const Plan plan = painted ? paintedPlan : planLayers();
     const int bands = bandsFor(pixels.size());
-    if (!effectsShow) {
+    if (!plan.effectsShow) {
         // One colour: only two kinds of row, each worked out once.
-        const std::vector<uint32_t> flatRow(size_t(width), base);
+        const std::vector<uint32_t> flatRow(size_t(width), plan.base);
         std::vector<uint32_t> made[2];
         for (int moved = 0; moved < 2; ++moved) {
             made[moved].resize(size_t(width));
@@ -445,26 +431,73 @@ bool FrameCanvas::present(QImage &target, int distortion)
             for (int y = height * band / bands; y < height * (band + 1) / bands; ++y)
                 output.finish(y, made[output.moved(y) ? 1 : 0].data(), width);
         });
+    } else if (painted) {
+        workers->run(bands, [&](int band) { presentBand(band, bands, bandTints[size_t(band)], output); });
     } else {
-        if (bands > 1 && int(bandViews.size()) != bands) {
-            bandViews.clear();
-            for (int band = 0; band < bands; ++band) {
-                bandViews.emplace_back(pixels.bits(), width, height, pixels.bytesPerLine(), QImage::Format_RGBX8888);
-                // The engine's own clip, not the painter's: the rasterizer
-                // then works out only the band's rows of every shape.
-                const int firstRow = height * band / bands;
-                bandViews.back().paintEngine()->setSystemClip(
-                    QRegion(0, firstRow, width, height * (band + 1) / bands - firstRow));
-            }
-        }
-        workers->run(bands, [&](int band) { composeBand(band, bands, firstLayer, base, output); });
+        prepareBands(bands);
+        workers->run(bands, [&](int band) { presentBand(band, bands, paintBand(band, bands, plan), output); });
     }
+    painted = false;
     layers.clear();
     return true;
 }
 
-// One band of rows through every layer, from the background to the target.
-void FrameCanvas::composeBand(int band, int bands, size_t firstLayer, uint32_t base, const Output &output)
+void FrameCanvas::paintLayers()
+{
+    passPainter.reset();
+    if (pixels.isNull())
+        return;
+    paintedPlan = planLayers();
+    painted = true;
+    if (!paintedPlan.effectsShow)
+        return;
+    const int bands = bandsFor(pixels.size());
+    prepareBands(bands);
+    bandTints.resize(size_t(bands));
+    workers->run(bands, [&](int band) { bandTints[size_t(band)] = paintBand(band, bands, paintedPlan); });
+}
+
+// Layers that end in a cover: only the cover and the tints after it show.
+FrameCanvas::Plan FrameCanvas::planLayers() const
+{
+    Plan plan;
+    plan.base = flatColour;
+    plan.effectsShow = !flat;
+    for (size_t i = layers.size(); i-- > 0;) {
+        if (!layers[i].effect)
+            continue;
+        if (layers[i].covers) {
+            plan.firstLayer = i + 1;
+            plan.base = layers[i].coverColour;
+            for (size_t t = plan.firstLayer; t < layers.size(); ++t)
+                plan.base = tinted(plan.base, layers[t].tint);
+            plan.effectsShow = false;
+        }
+        break;
+    }
+    return plan;
+}
+
+void FrameCanvas::prepareBands(int bands)
+{
+    if (bands == 1 || int(bandViews.size()) == bands)
+        return;
+    bandViews.clear();
+    const int width = pixels.width();
+    const int height = pixels.height();
+    for (int band = 0; band < bands; ++band) {
+        bandViews.emplace_back(pixels.bits(), width, height, pixels.bytesPerLine(), QImage::Format_RGBX8888);
+        // The engine's own clip, not the painter's: the rasterizer
+        // then works out only the band's rows of every shape.
+        const int firstRow = height * band / bands;
+        bandViews.back().paintEngine()->setSystemClip(
+            QRegion(0, firstRow, width, height * (band + 1) / bands - firstRow));
+    }
+}
+
+// One band of rows through every layer, from the background on. Returns the
+// tints left to apply over it.
+std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &plan)
 {
     const int width = pixels.width();
     const int height = pixels.height();
@@ -475,7 +508,7 @@ void FrameCanvas::composeBand(int band, int bands, size_t firstLayer, uint32_t b
     const auto row = [&](int y) { return reinterpret_cast<uint32_t *>(bits + y * stride); };
 
     for (int y = firstRow; y < endRow; ++y)
-        std::fill_n(row(y), width, base);
+        std::fill_n(row(y), width, plan.base);
     std::vector<FrameTint> pending;
     {
         // Each band paints on an image of its own on the shared pixels: a
@@ -483,7 +516,7 @@ void FrameCanvas::composeBand(int band, int bands, size_t firstLayer, uint32_t b
         // whole frame as their viewport.
         QPainter painter(bands == 1 ? &pixels : &bandViews[size_t(band)]);
         painter.setRenderHint(QPainter::Antialiasing);
-        for (size_t i = firstLayer; i < layers.size(); ++i) {
+        for (size_t i = plan.firstLayer; i < layers.size(); ++i) {
             const Layer &layer = layers[i];
             if (!layer.effect) {
                 pending.push_back(layer.tint);
@@ -504,6 +537,20 @@ void FrameCanvas::composeBand(int band, int bands, size_t firstLayer, uint32_t b
             copy->draw(painter);
         }
     }
+    return pending;
+}
+
+// One painted band of rows to the target: the tints left, the distortion and
+// the conversion.
+void FrameCanvas::presentBand(int band, int bands, const std::vector<FrameTint> &pending, const Output &output)
+{
+    const int width = pixels.width();
+    const int height = pixels.height();
+    const int firstRow = height * band / bands;
+    const int endRow = height * (band + 1) / bands;
+    const uchar *const bits = pixels.constBits();
+    const qsizetype stride = pixels.bytesPerLine();
+    const auto row = [&](int y) { return reinterpret_cast<const uint32_t *>(bits + y * stride); };
 
     std::vector<uint32_t> scratch(output.rgb32 ? 0 : size_t(width));
     std::vector<uint32_t> tintedRow(pending.empty() ? 0 : size_t(width));

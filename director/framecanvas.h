@@ -60,6 +60,10 @@ public:
     // write or nowhere to write it: a null target, one of another size, or
     // pixels (or a copy) that could not be allocated.
     bool present(QImage &target, int distortion);
+    // Paints the frame's layers into the canvas's own pixels, so that present
+    // then only writes them onto the target: a target the display still reads
+    // need not be waited for while the layers are painted. Optional.
+    void paintLayers();
 
 private:
     // One layer of the frame, in painting order.
@@ -77,10 +81,19 @@ private:
         QFont font;
     };
     struct Output;
+    // Which layers show: from firstLayer on, over a background of base.
+    struct Plan {
+        size_t firstLayer = 0;
+        uint32_t base = 0;
+        bool effectsShow = false;  // else the frame is base alone
+    };
 
     DrawResult drawSnare(SnareDrawCommand &snare);
     void addLayer(Layer layer);
-    void composeBand(int band, int bands, size_t firstLayer, uint32_t base, const Output &output);
+    Plan planLayers() const;
+    void prepareBands(int bands);
+    std::vector<FrameTint> paintBand(int band, int bands, const Plan &plan);
+    void presentBand(int band, int bands, const std::vector<FrameTint> &pending, const Output &output);
     int bandsFor(QSize size) const;
 
     QImage pixels;                       // RGBX8888, reused while the size stays
@@ -90,6 +103,9 @@ private:
     bool flat = true;                    // no effect layer yet: all pixels are flatColour
     uint32_t flatColour = 0;             // RGBX8888 word
     std::vector<Layer> layers;           // from the first effect layer on
+    bool painted = false;                // paintLayers has run since begin
+    Plan paintedPlan;
+    std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
     QImage probe;                        // every value in every channel, to read a snare off
     std::unique_ptr<BandWorkers> workers;
 };

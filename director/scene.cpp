@@ -14,6 +14,19 @@ bool Scene::renderFrame(QImage &image, const xmp_frame_info &info)
     return canvas.present(image, distortion);
 }
 
+void Scene::composeFrame(const xmp_frame_info &info, QSize size)
+{
+    canvas.begin(size, qRgb(50, 45, 40));
+    runCueStep(info, watchers, effects, gentle);
+    composedDistortion = runEffectPass(canvas, effects);
+    canvas.paintLayers();
+}
+
+bool Scene::presentFrame(QImage &image)
+{
+    return canvas.present(image, composedDistortion);
+}
+
 void Scene::advance(const xmp_frame_info &info, QSize size)
 {
     blank.setSize(size);

@@ -21,6 +21,12 @@ public:
     // image is null: the effects have still taken their step, image is untouched.
     bool renderFrame(QImage &image, const xmp_frame_info &info);
 
+    // renderFrame in two halves: the frame composed off the image, and then
+    // written onto it (of the size given), so that the image is needed only
+    // for the second. False as renderFrame.
+    void composeFrame(const xmp_frame_info &info, QSize size);
+    bool presentFrame(QImage &image);
+
     // The straightforward frame, painted on an RGB888 image with one painter
     // from start to end: what renderFrame must reproduce, pixel for pixel.
     void renderFrameReference(QImage &image, const xmp_frame_info &info);
@@ -42,5 +48,6 @@ public:
 
 private:
     FrameCanvas canvas;  // kept, so that its buffer is not made anew every frame
+    int composedDistortion = 0;
     BlankCanvas blank;
 };

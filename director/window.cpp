@@ -19,7 +19,7 @@ Window::Window(XmpDevice *device, ShowClock *clock, int rate)
     displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     nextStep.setSingleShot(true);
     nextStep.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&nextStep, &QTimer::timeout, [this] { askForNextPaint(); });
+    QObject::connect(&nextStep, &QTimer::timeout, [this] { composeWhenDue(); });
 }
 
 void Window::keyPressEvent(QKeyEvent *event)
@@ -41,13 +41,20 @@ bool Window::startAt(qint64 start, QSize frameSize)
 
 void Window::paintEvent(QPaintEvent *)
 {
-    if (clock)
-        paintDueSteps();
-    else
+    if (!clock) {
         paintLiteralStep();
+        return;
+    }
+    // A paint the window did not ask for (an expose), or one the display paces.
+    if (composed.step < 0)
+        composeDueSteps();
+    if (composed.step >= 0)
+        showComposed();
+    askForNextPaint();
 }
 
-void Window::paintDueSteps()
+// Runs the steps due, or else the next one ahead, and composes the last.
+void Window::composeDueSteps()
 {
     const qint64 heard = clock->heardSample();
     StepRange steps = stepsToRun(lastStep, heard + aimAhead(), rate);
@@ -56,20 +63,40 @@ void Window::paintDueSteps()
     const bool ahead = steps.isEmpty();
     if (ahead)
         steps.last = qMin(stepsToRun(lastStep, heard + aimAhead() + composeAhead(), rate).last, lastStep + 1);
-    if (!steps.isEmpty()) {
-        for (qint64 step = steps.first; step < steps.last; ++step)
-            scene.advance(recordForStep(step), frameSize());
-        qint64 recordSample = -1;
-        paintFrame(recordForStep(steps.last, &recordSample));
-        lastStep = steps.last;
-        // The trace pairs the paint with the clock its step was chosen for:
-        // for one composed ahead, the moment the step falls due (or the clock's
-        // when it was let go, if the clock stood still).
-        const qint64 chosenFor = ahead ? qMin(waitUntilDue(lastStep), stepSample(lastStep, rate) - aimAhead()) : heard;
-        if (trace)
-            trace->write(recordSample, chosenFor, lastStep);
+    if (steps.isEmpty())
+        return;
+    for (qint64 step = steps.first; step < steps.last; ++step)
+        scene.advance(recordForStep(step), frameSize());
+    composed.size = frameSize();
+    scene.composeFrame(recordForStep(steps.last, &composed.recordSample), composed.size);
+    composed.step = lastStep = steps.last;
+    composed.heard = heard;
+    composed.ahead = ahead;
+}
+
+// The composed frame onto the surface, held until its step is due.
+void Window::showComposed()
+{
+    if (QImage *surface = surfaceToDrawOn(composed.size)) {
+        scene.presentFrame(*surface);
+    } else {
+        // Resized since it was composed, or a surface of another kind.
+        if (frame.size() != composed.size) {
+            frame = QImage(composed.size, QImage::Format_RGB32);
+            frame.setDevicePixelRatio(devicePixelRatio());
+        }
+        scene.presentFrame(frame);
+        QPainter(this).drawImage(QPoint(0, 0), frame);
     }
-    askForNextPaint();
+    // The trace pairs the paint with the clock its step was chosen for: for
+    // one composed ahead, the moment the step falls due (or the clock's when
+    // it was let go, if the clock stood still).
+    const qint64 chosenFor = composed.ahead
+                                 ? qMin(waitUntilDue(composed.step), stepSample(composed.step, rate) - aimAhead())
+                                 : composed.heard;
+    if (trace)
+        trace->write(composed.recordSample, chosenFor, composed.step);
+    composed.step = -1;
 }
 
 // A frame composed before its step is due is held back until then, so that
@@ -100,19 +127,36 @@ void Window::paintLiteralStep()
     update();
 }
 
-// A paint as soon as the next step is due by the clock, and none before: it
-// would have nothing new to show. Where the display paces the paints (Wayland
-// answers each with a frame callback), waiting for the step first would miss
-// the display's next frame, so a paint is asked for at once.
+// The next frame is composed when its step is nearly due (none sooner: it
+// would have nothing new to show), and then painted. It is composed outside
+// the paint, since a paint first waits until the display has read the last
+// frame out of the window's surface. Where the display paces the paints
+// (Wayland answers each with a frame callback), waiting for the step first
+// would miss the display's next frame, so a paint is asked for at once and
+// composes its own frame.
 void Window::askForNextPaint()
 {
-    const qint64 samplesToGo = stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead() - composeAhead();
-    if (samplesToGo <= 0 || displayPacesPaints) {
+    if (displayPacesPaints) {
         update();
         return;
     }
-    const int milliseconds = int(std::ceil(samplesToGo * 1000.0 / 44100));
-    nextStep.start(qMax(1, milliseconds));
+    const qint64 samplesToGo = samplesToNextComposing();
+    nextStep.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
+}
+
+void Window::composeWhenDue()
+{
+    if (samplesToNextComposing() > 0) {
+        askForNextPaint();
+        return;
+    }
+    composeDueSteps();
+    update();
+}
+
+qint64 Window::samplesToNextComposing() const
+{
+    return stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead() - composeAhead();
 }
 
 qint64 Window::aimAhead() const

@@ -1,10 +1,9 @@
-// The show's one window. A paint runs every step of the show that has come due
-// by the show clock, each with the music heard at its moment, and shows the
-// last; the next paint is asked for a little before the next step falls due,
-// and its frame is held until then. With the
-// literal timing (no clock) every paint is one step, with the record of the
-// frame handed to the output last, and asks for the next paint at once.
-// Escape quits.
+// The show's one window. Every step of the show that has come due by the show
+// clock runs, each with the music heard at its moment, and the last is shown;
+// the next frame is composed a little before the next step falls due, then
+// painted and held until then. With the literal timing (no clock) every paint
+// is one step, with the record of the frame handed to the output last, and
+// asks for the next paint at once. Escape quits.
 #pragma once
 
 #include "scene.h"
@@ -38,7 +37,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    void paintDueSteps();
+    void composeDueSteps();
+    void showComposed();
+    void composeWhenDue();
+    qint64 samplesToNextComposing() const;
     void paintLiteralStep();
     void paintFrame(const xmp_frame_info &record);
     void askForNextPaint();
@@ -58,4 +60,12 @@ private:
     QTimer nextStep;
     bool displayPacesPaints = false;
     QImage frame;  // only where the backing store cannot be drawn on directly
+    // A frame composed and not yet shown.
+    struct Composed {
+        qint64 step = -1;  // none
+        qint64 recordSample = -1;
+        qint64 heard = 0;    // when its step was chosen
+        bool ahead = false;  // chosen before it was due
+        QSize size;
+    } composed;
 };

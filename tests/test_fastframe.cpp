@@ -52,6 +52,18 @@ QImage fastFrame(Show &show, QSize size, QImage::Format format, const xmp_frame_
     return image;
 }
 
+// The same frame as the window paints it: composed first, then written onto the image.
+QImage composedFrame(Show &show, QSize size, QImage::Format format, const xmp_frame_info &record)
+{
+    QImage image(size, format);
+    image.fill(Qt::magenta);
+    show.enter();
+    show.scene.composeFrame(record, size);
+    show.scene.presentFrame(image);
+    show.leave();
+    return image;
+}
+
 // Empty when equal; otherwise how many pixels differ and the first of them.
 QString difference(const QImage &reference, const QImage &fast)
 {
@@ -188,7 +200,8 @@ private slots:
     }
 
     // A frame composed on several threads, each painting its own bands of
-    // rows, has the bytes of the frame painted on one: stretches of the song
+    // rows, and written onto the image only after (as the window does), has
+    // the bytes of the frame painted on one in one go: stretches of the song
     // that between them draw every effect, at full HD onto the window's RGB32
     // and at 4K onto the capture's RGB888. Both shows reach each stretch
     // through steps without pictures.
@@ -249,7 +262,7 @@ private slots:
             for (qint64 step = first; step < first + 8 && failure.isEmpty(); ++step) {
                 const xmp_frame_info &record = recordForStep(song(), step, defaultStepRate);
                 const QImage want = fastFrame(one, size, QImage::Format(format), record);
-                const QImage got = fastFrame(many, size, QImage::Format(format), record);
+                const QImage got = composedFrame(many, size, QImage::Format(format), record);
                 if (got != want)
                     failure = QStringLiteral("step %1: %2").arg(step).arg(
                         difference(want.convertToFormat(QImage::Format_RGB888), got));
