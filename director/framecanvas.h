@@ -32,9 +32,10 @@ struct FrameTint {
 // format. The pass itself only takes the effects' steps, on a canvas that
 // draws nothing, and keeps the frame's layers: snare flashes as tints, every
 // other effect that paints as a copy of its state before its step. The
-// layers are painted in present, on every thread given, each in its own band
-// of rows: the background, the tints, the effects' copies drawn again on an
-// engine clipped to the band, the distortion and the conversion. A
+// layers are painted in present (or before it, in paintLayers), on every
+// thread given, each in its own band of rows: the background, the tints, the
+// effects' copies drawn again on an engine clipped to the band; present then
+// applies the tints left, the distortion and the conversion. A
 // frame whose layers end in a cover of one opaque colour is that colour,
 // without what lies under it; one without effect layers is never written.
 class FrameCanvas {
