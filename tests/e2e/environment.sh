@@ -123,6 +123,10 @@ start_pipewire() {
     wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || give_up PipeWire "$runtime/pipewire.log"
     wireplumber >"$runtime/wireplumber.log" 2>&1 &
     started_pids+=($!)
+    # Made here: pipewire-pulse looks for its directory and then makes it, and
+    # gives up if it is there by then; pactl, polling for the server, makes it
+    # too, and now and then did so in between.
+    mkdir -m 700 "$XDG_RUNTIME_DIR/pulse"
     pipewire-pulse >"$runtime/pipewire-pulse.log" 2>&1 &
     started_pids+=($!)
     sink_ready || give_up pipewire-pulse "$runtime/pipewire-pulse.log"
