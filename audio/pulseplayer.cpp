@@ -1,10 +1,10 @@
 #include "pulseplayer.h"
 
+#include "monotonic.h"
 #include "pulsestream.h"
 #include "xmpdevice.h"
 
 #include <QCoreApplication>
-#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -23,12 +23,6 @@ constexpr int firstAskMs = 4000;
 // The sound heard last went on until the loss was seen, if it was moving then.
 constexpr qint64 stillMovingNanoseconds = 100000000;
 constexpr qint64 sampleRate = 44100;
-
-qint64 monotonicNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 } // namespace
 

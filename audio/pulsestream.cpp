@@ -1,8 +1,8 @@
 #include "pulsestream.h"
 
+#include "monotonic.h"
 #include "xmpdevice.h"
 
-#include <chrono>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -11,12 +11,6 @@
 namespace {
 
 constexpr int sampleRate = 44100;
-
-qint64 monotonicNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 // Locks the mainloop for the scope: everything libpulse owns is touched under it.
 struct MainloopLock {

@@ -1,20 +1,14 @@
 #include "silentclock.h"
 
+#include "monotonic.h"
 #include "xmpdevice.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <chrono>
 
 namespace {
 
 constexpr qint64 sampleRate = 44100;
-
-qint64 monotonicNanoseconds()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch()).count();
-}
 
 } // namespace
 

@@ -1,8 +1,8 @@
 #include "steadyclock.h"
 
+#include "monotonic.h"
 #include <QMutexLocker>
 #include <algorithm>
-#include <ctime>
 
 namespace {
 
@@ -14,13 +14,6 @@ constexpr double steerSeconds = 0.25;
 // ...but never faster than this, so that no interval between pictures stretches
 // or shrinks by more than a twentieth.
 constexpr double mostSteer = 0.05;
-
-qint64 monotonicNanoseconds()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-}
 
 } // namespace
 
