@@ -417,7 +417,7 @@ bool FrameCanvas::present(QImage &target, int distortion)
     output.shift = distortion > 0 ? int(std::min<qint64>(4 * qint64(distortion), output.rgb888Bytes - 1)) : 0;
     output.band = qint64(std::max(distortion, 0)) + 1;
 
-    const Plan plan = painted ? paintedPlan : planLayers();
+    const Plan plan = planLayers();
     const int bands = bandsFor(pixels.size());
     if (!plan.effectsShow) {
         // One colour: only two kinds of row, each worked out once.
@@ -447,14 +447,14 @@ void FrameCanvas::paintLayers()
     passPainter.reset();
     if (pixels.isNull())
         return;
-    paintedPlan = planLayers();
+    const Plan plan = planLayers();
     painted = true;
-    if (!paintedPlan.effectsShow)
+    if (!plan.effectsShow)
         return;
     const int bands = bandsFor(pixels.size());
     prepareBands(bands);
     bandTints.resize(size_t(bands));
-    workers->run(bands, [&](int band) { bandTints[size_t(band)] = paintBand(band, bands, paintedPlan); });
+    workers->run(bands, [&](int band) { bandTints[size_t(band)] = paintBand(band, bands, plan); });
 }
 
 // Layers that end in a cover: only the cover and the tints after it show.

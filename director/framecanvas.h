@@ -105,7 +105,6 @@ private:
     uint32_t flatColour = 0;             // RGBX8888 word
     std::vector<Layer> layers;           // from the first effect layer on
     bool painted = false;                // paintLayers has run since begin
-    Plan paintedPlan;
     std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
     QImage probe;                        // every value in every channel, to read a snare off
     std::unique_ptr<BandWorkers> workers;

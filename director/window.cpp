@@ -77,17 +77,7 @@ void Window::composeDueSteps()
 // The composed frame onto the surface, held until its step is due.
 void Window::showComposed()
 {
-    if (QImage *surface = surfaceToDrawOn(composed.size)) {
-        scene.presentFrame(*surface);
-    } else {
-        // Resized since it was composed, or a surface of another kind.
-        if (frame.size() != composed.size) {
-            frame = QImage(composed.size, QImage::Format_RGB32);
-            frame.setDevicePixelRatio(devicePixelRatio());
-        }
-        scene.presentFrame(frame);
-        QPainter(this).drawImage(QPoint(0, 0), frame);
-    }
+    writeComposedFrame(composed.size);
     // The trace pairs the paint with the clock its step was chosen for: for
     // one composed ahead, the moment the step falls due (or the clock's when
     // it was let go, if the clock stood still).
@@ -120,7 +110,8 @@ qint64 Window::waitUntilDue(qint64 step)
 void Window::paintLiteralStep()
 {
     qint64 recordSample = -1;
-    paintFrame(device->recordAt(device->handedSample() - 1, &recordSample));
+    scene.composeFrame(device->recordAt(device->handedSample() - 1, &recordSample), frameSize());
+    writeComposedFrame(frameSize());
     ++lastStep;
     if (trace)
         trace->write(recordSample, device->handedSample(), lastStep);
@@ -194,18 +185,20 @@ QSize Window::frameSize() const
     return size() * devicePixelRatio();
 }
 
-void Window::paintFrame(const xmp_frame_info &record)
+// The scene's composed frame, of the given size, onto the window's surface;
+// through a kept image where the surface is of another size (resized since
+// the frame was composed) or cannot be drawn on directly.
+void Window::writeComposedFrame(QSize size)
 {
-    const QSize size = frameSize();
     if (QImage *surface = surfaceToDrawOn(size)) {
-        scene.renderFrame(*surface, record);
+        scene.presentFrame(*surface);
         return;
     }
     if (frame.size() != size) {
         frame = QImage(size, QImage::Format_RGB32);
         frame.setDevicePixelRatio(devicePixelRatio());
     }
-    scene.renderFrame(frame, record);
+    scene.presentFrame(frame);
     QPainter(this).drawImage(QPoint(0, 0), frame);
 }
 

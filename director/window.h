@@ -42,7 +42,7 @@ private:
     void composeWhenDue();
     qint64 samplesToNextComposing() const;
     void paintLiteralStep();
-    void paintFrame(const xmp_frame_info &record);
+    void writeComposedFrame(QSize size);
     void askForNextPaint();
     qint64 aimAhead() const;
     qint64 composeAhead() const;
