@@ -224,20 +224,30 @@ struct FrameCanvas::Output {
     int shift;       // bytes a moved row moves
     qint64 band;     // rows in a band of the distortion
     int rgb888Bytes; // an RGB888 row's bytes, padding included
+    uint8_t *changed; // a flag per row, when rows the target holds already are left alone
+    const uint32_t *plain[2];  // a row no effect reaches, made: unmoved, moved
 
     bool moved(int y) const { return shift > 0 && (y / band) % 2 == 0; }
+    bool madeInScratch() const { return !rgb32 || changed; }
     // Where row y is made in RGB32: the target's row itself, or scratch.
     uint32_t *rowFor(int y, std::vector<uint32_t> &scratch) const
     {
-        return rgb32 ? reinterpret_cast<uint32_t *>(bits + y * bytesPerLine) : scratch.data();
+        return madeInScratch() ? scratch.data() : reinterpret_cast<uint32_t *>(bits + y * bytesPerLine);
     }
-    // Row y as the target holds it, from what rowFor gave.
+    // Row y as the target holds it, from what rowFor gave. Comparing first
+    // costs little: writing the row would read it into the cache anyway.
     void finish(int y, const uint32_t *made, int width) const
     {
         uchar *to = bits + y * bytesPerLine;
         if (rgb32) {
-            if (made != reinterpret_cast<const uint32_t *>(to))
-                std::memcpy(to, made, size_t(width) * 4);
+            const size_t bytes = size_t(width) * 4;
+            if (changed) {
+                changed[y] = std::memcmp(to, made, bytes) != 0;
+                if (changed[y])
+                    std::memcpy(to, made, bytes);
+            } else if (made != reinterpret_cast<const uint32_t *>(to)) {
+                std::memcpy(to, made, bytes);
+            }
             return;
         }
         for (int x = 0; x < width; ++x) {
@@ -311,6 +321,12 @@ int FrameCanvas::bandsFor(QSize size) const
     return int(std::clamp<qint64>(bands, 1, size.height()));
 }
 
+void FrameCanvas::setKeptTarget(bool kept)
+{
+    keptTarget = kept;
+    shown.known = false;
+}
+
 void FrameCanvas::begin(QSize size, QRgb background)
 {
     passPainter.reset();
@@ -319,6 +335,7 @@ void FrameCanvas::begin(QSize size, QRgb background)
     if (pixels.size() != size) {
         bandViews.clear();
         pixels = QImage(size, QImage::Format_RGBX8888);
+        shown.known = false;
     }
     // Without pixels the effects still take their steps; present then fails.
     blank.setSize(size);
@@ -389,7 +406,7 @@ DrawResult FrameCanvas::drawSnare(SnareDrawCommand &snare)
     return result;
 }
 
-bool FrameCanvas::present(QImage &target, int distortion)
+bool FrameCanvas::present(QImage &target, int distortion, std::vector<uint8_t> *changedRows)
 {
     passPainter.reset();
     if (target.isNull() || pixels.isNull() || target.size() != pixels.size()) {
@@ -398,9 +415,14 @@ bool FrameCanvas::present(QImage &target, int distortion)
         return false;
     }
     if (!writesRgb32(target.format()) && target.format() != QImage::Format_RGB888) {
+        // Written whole: the copy keeps nothing.
+        forgetTarget();
         QImage rgb32(target.size(), QImage::Format_RGB32);
         if (!present(rgb32, distortion))
             return false;
+        forgetTarget();
+        if (changedRows)
+            changedRows->assign(size_t(target.height()), 1);
         QPainter converter(&target);
         converter.setCompositionMode(QPainter::CompositionMode_Source);
         converter.drawImage(QPoint(0, 0), rgb32);
@@ -408,7 +430,6 @@ bool FrameCanvas::present(QImage &target, int distortion)
     }
 
     const int width = pixels.width();
-    const int height = pixels.height();
     Output output;
     output.bits = target.bits();
     output.bytesPerLine = target.bytesPerLine();
@@ -416,39 +437,55 @@ bool FrameCanvas::present(QImage &target, int distortion)
     output.rgb888Bytes = ((width * 24 + 31) >> 5) << 2;  // QImage's RGB888 bytesPerLine
     output.shift = distortion > 0 ? int(std::min<qint64>(4 * qint64(distortion), output.rgb888Bytes - 1)) : 0;
     output.band = qint64(std::max(distortion, 0)) + 1;
-
     const Plan plan = planLayers();
+    // Painted for a kept target that has since been lost, or for another distortion: painted again.
+    if (painted && (distortion != paintedDistortion || (!allRowsToPaint && !shown.known)))
+        painted = false;
+    if (!painted)
+        chooseRowsToPaint(plan, distortion);
+    output.changed = nullptr;
+    if (changedRows) {
+        *changedRows = rowsToPaint;
+        if (output.rgb32)
+            output.changed = changedRows->data();
+    }
+
+    // A row no effect reaches is one colour: only two kinds of such row, each
+    // worked out once.
+    const std::vector<uint32_t> plainRow(size_t(width), composing.plainRow);
+    std::vector<uint32_t> made[2];
+    for (int moved = 0; moved < 2; ++moved) {
+        made[moved].resize(size_t(width));
+        composeRow(plainRow.data(), width, output.rgb888Bytes, moved ? output.shift : 0, made[moved].data());
+        output.plain[moved] = made[moved].data();
+    }
+
     const int bands = bandsFor(pixels.size());
-    if (!plan.effectsShow) {
-        // One colour: only two kinds of row, each worked out once.
-        const std::vector<uint32_t> flatRow(size_t(width), plan.base);
-        std::vector<uint32_t> made[2];
-        for (int moved = 0; moved < 2; ++moved) {
-            made[moved].resize(size_t(width));
-            composeRow(flatRow.data(), width, output.rgb888Bytes, moved ? output.shift : 0, made[moved].data());
-        }
-        workers->run(bands, [&](int band) {
-            for (int y = height * band / bands; y < height * (band + 1) / bands; ++y)
-                output.finish(y, made[output.moved(y) ? 1 : 0].data(), width);
-        });
-    } else if (painted) {
-        workers->run(bands, [&](int band) { presentBand(band, bands, bandTints[size_t(band)], output); });
-    } else {
+    if (plan.effectsShow && !painted) {
         prepareBands(bands);
         workers->run(bands, [&](int band) { presentBand(band, bands, paintBand(band, bands, plan), output); });
+    } else {
+        const std::vector<FrameTint> none;
+        workers->run(bands, [&](int band) {
+            presentBand(band, bands, plan.effectsShow ? bandTints[size_t(band)] : none, output);
+        });
     }
     painted = false;
     layers.clear();
+    if (keptTarget)
+        std::swap(shown, composing);
     return true;
 }
 
-void FrameCanvas::paintLayers()
+void FrameCanvas::paintLayers(int distortion)
 {
     passPainter.reset();
     if (pixels.isNull())
         return;
     const Plan plan = planLayers();
+    chooseRowsToPaint(plan, distortion);
     painted = true;
+    paintedDistortion = distortion;
     if (!plan.effectsShow)
         return;
     const int bands = bandsFor(pixels.size());
@@ -476,6 +513,38 @@ FrameCanvas::Plan FrameCanvas::planLayers() const
         break;
     }
     return plan;
+}
+
+// The rows effects reach, and the colour of the others: the base through
+// every tint. Then the rows to paint: all, unless the target keeps the frame
+// before; then the rows either frame's effects could reach, as long as the
+// rows no effect reaches come out the same in both.
+void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
+{
+    const size_t height = size_t(pixels.height());
+    composing.known = true;
+    composing.distortion = distortion;
+    composing.plainRow = plan.base;
+    composing.reached.assign(height, 0);
+    for (size_t i = plan.firstLayer; plan.effectsShow && i < layers.size(); ++i) {
+        const Layer &layer = layers[i];
+        if (!layer.effect) {
+            composing.plainRow = tinted(composing.plainRow, layer.tint);
+            continue;
+        }
+        const int top = std::clamp(layer.top, 0, int(height));
+        const int bottom = std::clamp(layer.bottom, top, int(height));
+        std::fill(composing.reached.begin() + top, composing.reached.begin() + bottom, uint8_t(1));
+    }
+    allRowsToPaint = !keptTarget || !shown.known || shown.reached.size() != height
+                     || shown.plainRow != composing.plainRow || shown.distortion != distortion;
+    if (allRowsToPaint) {
+        rowsToPaint.assign(height, 1);
+        return;
+    }
+    rowsToPaint = composing.reached;
+    for (size_t y = 0; y < height; ++y)
+        rowsToPaint[y] |= shown.reached[y];
 }
 
 void FrameCanvas::prepareBands(int bands)
@@ -507,8 +576,11 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
     const qsizetype stride = pixels.bytesPerLine();
     const auto row = [&](int y) { return reinterpret_cast<uint32_t *>(bits + y * stride); };
 
+    // Rows no effect reaches are written by present alone.
+    const auto toPaint = [&](int y) { return rowsToPaint[size_t(y)] && composing.reached[size_t(y)]; };
     for (int y = firstRow; y < endRow; ++y)
-        std::fill_n(row(y), width, plan.base);
+        if (toPaint(y))
+            std::fill_n(row(y), width, plan.base);
     std::vector<FrameTint> pending;
     {
         // Each band paints on an image of its own on the shared pixels: a
@@ -530,7 +602,8 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
                 continue;
             }
             for (int y = firstRow; !pending.empty() && y < endRow; ++y)
-                tintRow(row(y), row(y), width, pending.data(), pending.size(), false);
+                if (toPaint(y))
+                    tintRow(row(y), row(y), width, pending.data(), pending.size(), false);
             pending.clear();
             // The layer is the effect before its step, for every band alike.
             const std::unique_ptr<DrawCommand> copy(layer.effect->clone());
@@ -552,9 +625,15 @@ void FrameCanvas::presentBand(int band, int bands, const std::vector<FrameTint> 
     const qsizetype stride = pixels.bytesPerLine();
     const auto row = [&](int y) { return reinterpret_cast<const uint32_t *>(bits + y * stride); };
 
-    std::vector<uint32_t> scratch(output.rgb32 ? 0 : size_t(width));
+    std::vector<uint32_t> scratch(output.madeInScratch() ? size_t(width) : 0);
     std::vector<uint32_t> tintedRow(pending.empty() ? 0 : size_t(width));
     for (int y = firstRow; y < endRow; ++y) {
+        if (!rowsToPaint[size_t(y)])
+            continue;
+        if (!composing.reached[size_t(y)]) {
+            output.finish(y, output.plain[output.moved(y) ? 1 : 0], width);
+            continue;
+        }
         const uint32_t *source = row(y);
         uint32_t *out = output.rowFor(y, scratch);
         if (!output.moved(y)) {

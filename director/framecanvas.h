@@ -35,9 +35,12 @@ struct FrameTint {
 // layers are painted in present (or before it, in paintLayers), on every
 // thread given, each in its own band of rows: the background, the tints, the
 // effects' copies drawn again on an engine clipped to the band; present then
-// applies the tints left, the distortion and the conversion. A
+// applies the tints left, the distortion and the conversion. Rows no effect
+// can reach are one colour, and are written from one row worked out once: a
 // frame whose layers end in a cover of one opaque colour is that colour,
-// without what lies under it; one without effect layers is never written.
+// without what lies under it, and one without effect layers is never
+// painted. Onto a target that keeps the frame before, only rows either
+// frame's effects reach are written, unless the rest change too.
 class FrameCanvas {
 public:
     FrameCanvas();
@@ -48,6 +51,14 @@ public:
     // here and kept.
     void setThreads(int threads);
     int threads() const;
+
+    // Every frame presented onto one image that keeps what it was given last
+    // (a window's surface): a frame then paints and writes only the rows
+    // that may differ from the frame before it. Off by default.
+    void setKeptTarget(bool kept);
+    // The kept image is another from now on, or lost its pixels: the next
+    // frame is painted whole.
+    void forgetTarget() { shown.known = false; }
 
     // Starts a frame of the given size, all of the background colour.
     void begin(QSize size, QRgb background);
@@ -60,11 +71,16 @@ public:
     // RGB32 copy. False, with target untouched, when there is no frame to
     // write or nowhere to write it: a null target, one of another size, or
     // pixels (or a copy) that could not be allocated.
-    bool present(QImage &target, int distortion);
+    // With changedRows, an RGB32 or ARGB32 target's rows that already hold
+    // what the frame shows are left as they are, and changedRows gets a flag
+    // per row: 1 where it was written, 0 where not (every row painted is
+    // written on targets of other formats). A window need only send those on.
+    bool present(QImage &target, int distortion, std::vector<uint8_t> *changedRows = nullptr);
     // Paints the frame's layers into the canvas's own pixels, so that present
-    // then only writes them onto the target: a target the display still reads
-    // need not be waited for while the layers are painted. Optional.
-    void paintLayers();
+    // (given the same distortion) then only writes them onto the target: a
+    // target the display still reads need not be waited for while the layers
+    // are painted. Optional.
+    void paintLayers(int distortion);
 
 private:
     // One layer of the frame, in painting order.
@@ -92,6 +108,14 @@ private:
     DrawResult drawSnare(SnareDrawCommand &snare);
     void addLayer(Layer layer);
     Plan planLayers() const;
+    // The kept target's frame, as far as the rows the next frame changes depend on it.
+    struct Shown {
+        bool known = false;
+        uint32_t plainRow = 0;         // the colour of a row no effect reaches, before the distortion
+        int distortion = 0;
+        std::vector<uint8_t> reached;  // rows its effects could reach
+    };
+    void chooseRowsToPaint(const Plan &plan, int distortion);
     void prepareBands(int bands);
     std::vector<FrameTint> paintBand(int band, int bands, const Plan &plan);
     void presentBand(int band, int bands, const std::vector<FrameTint> &pending, const Output &output);
@@ -105,6 +129,12 @@ private:
     uint32_t flatColour = 0;             // RGBX8888 word
     std::vector<Layer> layers;           // from the first effect layer on
     bool painted = false;                // paintLayers has run since begin
+    int paintedDistortion = 0;
+    bool keptTarget = false;
+    Shown shown;                         // what the kept target holds
+    Shown composing;                     // the frame being made, once it is presented
+    std::vector<uint8_t> rowsToPaint;    // 1 where the frame may differ from the kept target
+    bool allRowsToPaint = true;
     std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
     QImage probe;                        // every value in every channel, to read a snare off
     std::unique_ptr<BandWorkers> workers;

@@ -19,12 +19,12 @@ void Scene::composeFrame(const xmp_frame_info &info, QSize size)
     canvas.begin(size, qRgb(50, 45, 40));
     runCueStep(info, watchers, effects, gentle);
     composedDistortion = runEffectPass(canvas, effects);
-    canvas.paintLayers();
+    canvas.paintLayers(composedDistortion);
 }
 
-bool Scene::presentFrame(QImage &image)
+bool Scene::presentFrame(QImage &image, std::vector<uint8_t> *changedRows)
 {
-    return canvas.present(image, composedDistortion);
+    return canvas.present(image, composedDistortion, changedRows);
 }
 
 void Scene::advance(const xmp_frame_info &info, QSize size)

@@ -23,9 +23,9 @@ public:
 
     // renderFrame in two halves: the frame composed off the image, and then
     // written onto it (of the size given), so that the image is needed only
-    // for the second. False as renderFrame.
+    // for the second. False as renderFrame. changedRows as FrameCanvas::present.
     void composeFrame(const xmp_frame_info &info, QSize size);
-    bool presentFrame(QImage &image);
+    bool presentFrame(QImage &image, std::vector<uint8_t> *changedRows = nullptr);
 
     // The straightforward frame, painted on an RGB888 image with one painter
     // from start to end: what renderFrame must reproduce, pixel for pixel.
@@ -40,6 +40,9 @@ public:
     // them: 1 (the default) paints it all where it is called. Any number
     // gives the same bytes.
     void setThreads(int threads) { canvas.setThreads(threads); }
+    // As FrameCanvas: frames presented onto one image that keeps the last.
+    void setKeptTarget(bool kept) { canvas.setKeptTarget(kept); }
+    void forgetTarget() { canvas.forgetTarget(); }
     int threads() const { return canvas.threads(); }
 
     EffectSet effects;

@@ -1,9 +1,11 @@
 // The fast frame's canvas when there is nowhere to put the frame: a target
 // that is null, or pixels of its own that could not be had. It says so
-// instead of recursing or handing over whatever the memory held.
+// instead of recursing or handing over whatever the memory held. And onto a
+// target that keeps the frame before, it writes just the rows that change.
 #include "framecanvas.h"
 
 #include <QtTest>
+#include <cstring>
 #include <sys/resource.h>
 
 namespace {
@@ -26,6 +28,30 @@ public:
 private:
     rlimit before{};
 };
+
+// A red bar across part of the frame, from row `top` for ten rows, shaking the frame by `distortion`.
+struct Bar : DrawCommand {
+    Bar(int top, int distortion) : top(top), distortion(distortion) {}
+    DrawResult draw(QPainter &painter) override
+    {
+        painter.fillRect(QRect(8, top, 40, 10), QColor(200, 30, 30));
+        DrawResult result;
+        result.distortion = distortion;
+        return result;
+    }
+    DrawCommand *clone() const override { return new Bar(*this); }
+    int top, distortion;
+};
+
+// A frame with a bar from row top (none if top < 0), onto target.
+void presentBar(FrameCanvas &canvas, int top, int distortion, QImage &target, std::vector<uint8_t> *changed)
+{
+    canvas.begin(target.size(), qRgb(50, 45, 40));
+    Bar bar(std::max(top, 0), distortion);
+    if (top >= 0)
+        canvas.draw(bar);
+    canvas.present(target, top >= 0 ? distortion : 0, changed);
+}
 
 } // namespace
 
@@ -67,6 +93,38 @@ private slots:
         canvas.begin(size, qRgb(50, 45, 40));
         QVERIFY(canvas.present(target, 0));
         QCOMPARE(target.pixel(1999, 1999), qRgb(50, 45, 40));
+    }
+
+    void keptTargetGetsTheRowsThatChange_data()
+    {
+        QTest::addColumn<QList<int>>("tops");  // the bar's top row in each frame in turn; -1: no bar
+        QTest::addColumn<QList<int>>("distortions");
+        QTest::newRow("a bar moving down") << QList<int>{10, 30, 32} << QList<int>{0, 0, 0};
+        QTest::newRow("a bar gone") << QList<int>{10, -1, -1} << QList<int>{0, 0, 0};
+        QTest::newRow("a shake coming and going") << QList<int>{10, 10, 10} << QList<int>{0, 2, 0};
+    }
+    void keptTargetGetsTheRowsThatChange()
+    {
+        QFETCH(QList<int>, tops);
+        QFETCH(QList<int>, distortions);
+        FrameCanvas kept;
+        kept.setKeptTarget(true);
+        QImage target(64, 48, QImage::Format_RGB32);
+        target.fill(Qt::magenta);
+        for (int frame = 0; frame < tops.size(); ++frame) {
+            const QImage before = target.copy();
+            std::vector<uint8_t> changed;
+            presentBar(kept, tops[frame], distortions[frame], target, &changed);
+            FrameCanvas whole;
+            QImage want(target.size(), QImage::Format_RGB32);
+            presentBar(whole, tops[frame], distortions[frame], want, nullptr);
+            QCOMPARE(target, want);
+            for (int y = 0; y < target.height(); ++y) {
+                const bool differs = std::memcmp(before.constScanLine(y), target.constScanLine(y), 4 * 64) != 0;
+                QVERIFY2(bool(changed.at(size_t(y))) == differs,
+                         qPrintable(QString("frame %1, row %2: flagged %3").arg(frame).arg(y).arg(changed.at(size_t(y)))));
+            }
+        }
     }
 };
 
