@@ -6,17 +6,22 @@
 #include "steptiming.h"
 #include "xmpdevice.h"
 
+#include <QExposeEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QVector>
 #include <cmath>
 #include <cstring>
 #include <ctime>
 
 Window::Window(XmpDevice *device, ShowClock *clock, int rate)
-    : QRasterWindow(), device(device), clock(clock), rate(rate)
+    : QWindow(), store(this), device(device), clock(clock), rate(rate)
 {
+    setSurfaceType(QSurface::RasterSurface);
     displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // Such a display may hand out another buffer each paint.
+    scene.setKeptTarget(!displayPacesPaints);
     nextStep.setSingleShot(true);
     nextStep.setTimerType(Qt::PreciseTimer);
     QObject::connect(&nextStep, &QTimer::timeout, [this] { composeWhenDue(); });
@@ -39,18 +44,53 @@ bool Window::startAt(qint64 start, QSize frameSize)
     return device->skipTo(start);
 }
 
-void Window::paintEvent(QPaintEvent *)
+bool Window::event(QEvent *event)
 {
-    if (!clock) {
-        paintLiteralStep();
+    if (event->type() != QEvent::UpdateRequest)
+        return QWindow::event(event);
+    paint();
+    return true;
+}
+
+void Window::exposeEvent(QExposeEvent *)
+{
+    if (!isExposed())
         return;
+    displayLacksSurface = true;
+    paint();
+}
+
+void Window::paint()
+{
+    if (!isExposed())
+        return;
+    const QRect whole(QPoint(0, 0), size());
+    if (store.size() != size()) {
+        store.resize(size());
+        displayLacksSurface = true;
     }
-    // A paint the window did not ask for (an expose), or one the display paces.
-    if (composed.step < 0)
-        composeDueSteps();
-    if (composed.step >= 0)
-        showComposed();
-    askForNextPaint();
+    // The whole surface, so that it waits until the display has read the
+    // rows sent last.
+    store.beginPaint(whole);
+    QRegion changed;
+    if (!clock) {
+        changed = paintLiteralStep();
+    } else {
+        // A paint the window did not ask for (an expose), or one the display paces.
+        if (composed.step < 0)
+            composeDueSteps();
+        if (composed.step >= 0)
+            changed = showComposed();
+    }
+    store.endPaint();
+    // A display that paces the paints may hand out a surface other than the
+    // one it shows: it gets all of it.
+    store.flush(displayLacksSurface || displayPacesPaints ? QRegion(whole) : changed);
+    displayLacksSurface = false;
+    if (clock)
+        askForNextPaint();
+    else
+        requestUpdate();
 }
 
 // Runs the steps due, or else the next one ahead, and composes the last.
@@ -74,10 +114,11 @@ void Window::composeDueSteps()
     composed.ahead = ahead;
 }
 
-// The composed frame onto the surface, held until its step is due.
-void Window::showComposed()
+// The composed frame onto the surface, held until its step is due. Returns
+// what it changed.
+QRegion Window::showComposed()
 {
-    writeComposedFrame(composed.size);
+    const QRegion changed = writeComposedFrame(composed.size);
     // The trace pairs the paint with the clock its step was chosen for: for
     // one composed ahead, the moment the step falls due (or the clock's when
     // it was let go, if the clock stood still).
@@ -87,6 +128,7 @@ void Window::showComposed()
     if (trace)
         trace->write(composed.recordSample, chosenFor, composed.step);
     composed.step = -1;
+    return changed;
 }
 
 // A frame composed before its step is due is held back until then, so that
@@ -107,15 +149,15 @@ qint64 Window::waitUntilDue(qint64 step)
     }
 }
 
-void Window::paintLiteralStep()
+QRegion Window::paintLiteralStep()
 {
     qint64 recordSample = -1;
     scene.composeFrame(device->recordAt(device->handedSample() - 1, &recordSample), frameSize());
-    writeComposedFrame(frameSize());
+    const QRegion changed = writeComposedFrame(frameSize());
     ++lastStep;
     if (trace)
         trace->write(recordSample, device->handedSample(), lastStep);
-    update();
+    return changed;
 }
 
 // The next frame is composed when its step is nearly due (none sooner: it
@@ -128,7 +170,7 @@ void Window::paintLiteralStep()
 void Window::askForNextPaint()
 {
     if (displayPacesPaints) {
-        update();
+        requestUpdate();
         return;
     }
     const qint64 samplesToGo = samplesToNextComposing();
@@ -142,7 +184,7 @@ void Window::composeWhenDue()
         return;
     }
     composeDueSteps();
-    update();
+    paint();
 }
 
 qint64 Window::samplesToNextComposing() const
@@ -187,28 +229,61 @@ QSize Window::frameSize() const
 
 // The scene's composed frame, of the given size, onto the window's surface;
 // through a kept image where the surface is of another size (resized since
-// the frame was composed) or cannot be drawn on directly.
-void Window::writeComposedFrame(QSize size)
+// the frame was composed) or cannot be drawn on directly. Returns the part of
+// the window it changed.
+QRegion Window::writeComposedFrame(QSize size)
 {
-    if (QImage *surface = surfaceToDrawOn(size)) {
-        scene.presentFrame(*surface);
-        return;
-    }
-    if (frame.size() != size) {
+    QImage *surface = surfaceToDrawOn(size);
+    QImage *target = surface ? surface : &frame;
+    if (!surface && frame.size() != size) {
         frame = QImage(size, QImage::Format_RGB32);
         frame.setDevicePixelRatio(devicePixelRatio());
     }
-    scene.presentFrame(frame);
-    QPainter(this).drawImage(QPoint(0, 0), frame);
+    // A new surface, or one the frame before went elsewhere, holds no frame of ours.
+    if (displayLacksSurface || target->constBits() != lastTargetBits)
+        scene.forgetTarget();
+    lastTargetBits = target->constBits();
+    if (surface)
+        return scene.presentFrame(*surface, &changedRows) ? changedRegion() : QRegion();
+    if (!scene.presentFrame(frame))
+        return QRegion();
+    QPainter(store.paintDevice()).drawImage(QPoint(0, 0), frame);
+    return QRect(QPoint(0, 0), this->size());
+}
+
+// The rows the last frame changed on the surface, in the window's coordinates.
+QRegion Window::changedRegion() const
+{
+    const qreal ratio = devicePixelRatio();
+    QVector<QRect> runs;
+    for (size_t first = 0; first < changedRows.size();) {
+        if (!changedRows[first]) {
+            ++first;
+            continue;
+        }
+        size_t end = first;
+        while (end < changedRows.size() && changedRows[end])
+            ++end;
+        // At a ratio above 1, two runs of device rows may meet in one row of the window.
+        const int top = int(std::floor(first / ratio));
+        const int bottom = int(std::ceil(end / ratio));
+        if (!runs.isEmpty() && top <= runs.last().bottom())
+            runs.last().setBottom(bottom - 1);
+        else
+            runs << QRect(0, top, width(), bottom - top);
+        first = end;
+    }
+    QRegion region;
+    region.setRects(runs.constData(), runs.size());
+    return region;
 }
 
 // The backing store's own image, when the frame can be written straight into
 // it: 32 bits a pixel, of the frame's size in device pixels.
 QImage *Window::surfaceToDrawOn(QSize size)
 {
-    QPoint offset;
-    QPaintDevice *target = redirected(&offset);
-    if (!target || target->devType() != QInternal::Image || !offset.isNull())
+    QPaintDevice *target = store.paintDevice();
+    if (!target || target->devType() != QInternal::Image)
         return nullptr;
     QImage *surface = static_cast<QImage *>(target);
     const bool rgb32 = surface->format() == QImage::Format_RGB32

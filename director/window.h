@@ -3,20 +3,23 @@
 // the next frame is composed a little before the next step falls due, then
 // painted and held until then. With the literal timing (no clock) every paint
 // is one step, with the record of the frame handed to the output last, and
-// asks for the next paint at once. Escape quits.
+// asks for the next paint at once. Only the rows a frame changed are sent to
+// the display, where it keeps what it was sent. Escape quits.
 #pragma once
 
 #include "scene.h"
 
+#include <QBackingStore>
 #include <QImage>
-#include <QRasterWindow>
 #include <QTimer>
+#include <QWindow>
+#include <vector>
 
 class PaintTrace;
 class ShowClock;
 class XmpDevice;
 
-class Window : public QRasterWindow {
+class Window : public QWindow {
 public:
     // clock null: the literal timing.
     Window(XmpDevice *device, ShowClock *clock, int rate);
@@ -33,16 +36,20 @@ public:
     bool startAt(qint64 start, QSize frameSize);
 
 protected:
+    bool event(QEvent *event) override;
+    void exposeEvent(QExposeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
+    // One paint: a frame onto the window's surface, and on to the display.
+    virtual void paint();
 
 private:
     void composeDueSteps();
-    void showComposed();
+    QRegion showComposed();
     void composeWhenDue();
     qint64 samplesToNextComposing() const;
-    void paintLiteralStep();
-    void writeComposedFrame(QSize size);
+    QRegion paintLiteralStep();
+    QRegion writeComposedFrame(QSize size);
+    QRegion changedRegion() const;
     void askForNextPaint();
     qint64 aimAhead() const;
     qint64 composeAhead() const;
@@ -51,6 +58,12 @@ private:
     QSize frameSize() const;
     QImage *surfaceToDrawOn(QSize size);
 
+    QBackingStore store;
+    // The display lacks some of the surface (it is new, or the display lost
+    // the window's contents): the next paint sends all of it.
+    bool displayLacksSurface = true;
+    std::vector<uint8_t> changedRows;  // by the last frame written, in device pixels
+    const uchar *lastTargetBits = nullptr;  // the image the last frame was written onto
     Scene scene;
     XmpDevice *device;
     ShowClock *clock;

@@ -314,9 +314,9 @@ private slots:
         // Grabs what the window shows after its third paint, before a fourth can come.
         struct GrabbingWindow : Window {
             using Window::Window;
-            void paintEvent(QPaintEvent *event) override
+            void paint() override
             {
-                Window::paintEvent(event);
+                Window::paint();
                 if (++paints == 3)
                     shown = screen()->grabWindow(winId()).toImage();
             }

@@ -110,10 +110,10 @@ private slots:
 private:
     struct CountingWindow : Window {
         using Window::Window;
-        void paintEvent(QPaintEvent *event) override
+        void paint() override
         {
             ++paints;
-            Window::paintEvent(event);
+            Window::paint();
         }
         int paints = 0;
     };
