@@ -224,7 +224,7 @@ struct FrameCanvas::Output {
     int shift;       // bytes a moved row moves
     qint64 band;     // rows in a band of the distortion
     int rgb888Bytes; // an RGB888 row's bytes, padding included
-    uint8_t *changed; // a flag per row, when rows the target holds already are left alone
+    RowSpan *changed; // by row, when pixels the target holds already are left alone
     const uint32_t *plain[2];  // a row no effect reaches, made: unmoved, moved
 
     bool moved(int y) const { return shift > 0 && (y / band) % 2 == 0; }
@@ -234,23 +234,27 @@ struct FrameCanvas::Output {
     {
         return madeInScratch() ? scratch.data() : reinterpret_cast<uint32_t *>(bits + y * bytesPerLine);
     }
-    // Row y as the target holds it, from what rowFor gave. Comparing first
-    // costs little: writing the row would read it into the cache anyway.
-    void finish(int y, const uint32_t *made, int width) const
+    // The span of row y as the target holds it, from what rowFor gave.
+    // Comparing first costs little: writing would read it into the cache anyway.
+    void finish(int y, const uint32_t *made, RowSpan span) const
     {
         uchar *to = bits + y * bytesPerLine;
         if (rgb32) {
-            const size_t bytes = size_t(width) * 4;
+            uint32_t *const row = reinterpret_cast<uint32_t *>(to);
+            const size_t bytes = size_t(span.right - span.left) * 4;
             if (changed) {
-                changed[y] = std::memcmp(to, made, bytes) != 0;
-                if (changed[y])
-                    std::memcpy(to, made, bytes);
-            } else if (made != reinterpret_cast<const uint32_t *>(to)) {
-                std::memcpy(to, made, bytes);
+                const bool differs = std::memcmp(row + span.left, made + span.left, bytes) != 0;
+                changed[y] = differs ? span : RowSpan{};
+                if (differs)
+                    std::memcpy(row + span.left, made + span.left, bytes);
+            } else if (made != row) {
+                std::memcpy(row + span.left, made + span.left, bytes);
             }
             return;
         }
-        for (int x = 0; x < width; ++x) {
+        if (changed)
+            changed[y] = span;
+        for (int x = span.left; x < span.right; ++x) {
             to[3 * x] = uchar(qRed(made[x]));
             to[3 * x + 1] = uchar(qGreen(made[x]));
             to[3 * x + 2] = uchar(qBlue(made[x]));
@@ -259,6 +263,16 @@ struct FrameCanvas::Output {
 };
 
 namespace {
+
+// The columns of both.
+RowSpan hull(RowSpan a, RowSpan b)
+{
+    if (a.isEmpty())
+        return b;
+    if (b.isEmpty())
+        return a;
+    return RowSpan{std::min(a.left, b.left), std::max(a.right, b.right)};
+}
 
 // The state an effect leaves behind on the painter, which the effects after
 // it may draw with.
@@ -372,6 +386,8 @@ DrawResult FrameCanvas::draw(DrawCommand &effect)
     if (seen.reachKnown && after.opacity == 1.0 && after.transform.isIdentity()) {
         layer.top = int(std::floor(seen.reach.top()));
         layer.bottom = int(std::ceil(seen.reach.bottom()));
+        layer.left = int(std::floor(seen.reach.left()));
+        layer.right = int(std::ceil(seen.reach.right()));
         layer.pen = after.pen;
         layer.brush = after.brush;
         layer.font = after.font;
@@ -406,7 +422,7 @@ DrawResult FrameCanvas::drawSnare(SnareDrawCommand &snare)
     return result;
 }
 
-bool FrameCanvas::present(QImage &target, int distortion, std::vector<uint8_t> *changedRows)
+bool FrameCanvas::present(QImage &target, int distortion, std::vector<RowSpan> *changedRows)
 {
     passPainter.reset();
     if (target.isNull() || pixels.isNull() || target.size() != pixels.size()) {
@@ -422,7 +438,7 @@ bool FrameCanvas::present(QImage &target, int distortion, std::vector<uint8_t> *
             return false;
         forgetTarget();
         if (changedRows)
-            changedRows->assign(size_t(target.height()), 1);
+            changedRows->assign(size_t(target.height()), RowSpan{0, target.width()});
         QPainter converter(&target);
         converter.setCompositionMode(QPainter::CompositionMode_Source);
         converter.drawImage(QPoint(0, 0), rgb32);
@@ -445,9 +461,8 @@ bool FrameCanvas::present(QImage &target, int distortion, std::vector<uint8_t> *
         chooseRowsToPaint(plan, distortion);
     output.changed = nullptr;
     if (changedRows) {
-        *changedRows = rowsToPaint;
-        if (output.rgb32)
-            output.changed = changedRows->data();
+        changedRows->assign(rowsToPaint.size(), RowSpan{});
+        output.changed = changedRows->data();
     }
 
     // A row no effect reaches is one colour: only two kinds of such row, each
@@ -525,7 +540,8 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
     composing.known = true;
     composing.distortion = distortion;
     composing.plainRow = plan.base;
-    composing.reached.assign(height, 0);
+    const int width = pixels.width();
+    composing.reached.assign(height, RowSpan{});
     for (size_t i = plan.firstLayer; plan.effectsShow && i < layers.size(); ++i) {
         const Layer &layer = layers[i];
         if (!layer.effect) {
@@ -534,17 +550,21 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
         }
         const int top = std::clamp(layer.top, 0, int(height));
         const int bottom = std::clamp(layer.bottom, top, int(height));
-        std::fill(composing.reached.begin() + top, composing.reached.begin() + bottom, uint8_t(1));
+        // A moved row's bytes come from further along it: all of it is reached.
+        const int left = distortion > 0 ? 0 : std::clamp(layer.left, 0, width);
+        const int right = distortion > 0 ? width : std::clamp(layer.right, left, width);
+        for (int y = top; y < bottom; ++y)
+            composing.reached[size_t(y)] = hull(composing.reached[size_t(y)], RowSpan{left, right});
     }
     allRowsToPaint = !keptTarget || !shown.known || shown.reached.size() != height
                      || shown.plainRow != composing.plainRow || shown.distortion != distortion;
     if (allRowsToPaint) {
-        rowsToPaint.assign(height, 1);
+        rowsToPaint.assign(height, RowSpan{0, width});
         return;
     }
-    rowsToPaint = composing.reached;
+    rowsToPaint.resize(height);
     for (size_t y = 0; y < height; ++y)
-        rowsToPaint[y] |= shown.reached[y];
+        rowsToPaint[y] = hull(shown.reached[y], composing.reached[y]);
 }
 
 void FrameCanvas::prepareBands(int bands)
@@ -576,11 +596,10 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
     const qsizetype stride = pixels.bytesPerLine();
     const auto row = [&](int y) { return reinterpret_cast<uint32_t *>(bits + y * stride); };
 
-    // Rows no effect reaches are written by present alone.
-    const auto toPaint = [&](int y) { return rowsToPaint[size_t(y)] && composing.reached[size_t(y)]; };
+    // Only where effects reach: present writes the rest from one row.
+    const auto reached = [&](int y) { return composing.reached[size_t(y)]; };
     for (int y = firstRow; y < endRow; ++y)
-        if (toPaint(y))
-            std::fill_n(row(y), width, plan.base);
+        std::fill(row(y) + reached(y).left, row(y) + reached(y).right, plan.base);
     std::vector<FrameTint> pending;
     {
         // Each band paints on an image of its own on the shared pixels: a
@@ -601,9 +620,10 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
                 painter.setFont(layer.font);
                 continue;
             }
-            for (int y = firstRow; !pending.empty() && y < endRow; ++y)
-                if (toPaint(y))
-                    tintRow(row(y), row(y), width, pending.data(), pending.size(), false);
+            for (int y = firstRow; !pending.empty() && y < endRow; ++y) {
+                uint32_t *const from = row(y) + reached(y).left;
+                tintRow(from, from, reached(y).right - reached(y).left, pending.data(), pending.size(), false);
+            }
             pending.clear();
             // The layer is the effect before its step, for every band alike.
             const std::unique_ptr<DrawCommand> copy(layer.effect->clone());
@@ -628,17 +648,24 @@ void FrameCanvas::presentBand(int band, int bands, const std::vector<FrameTint> 
     std::vector<uint32_t> scratch(output.madeInScratch() ? size_t(width) : 0);
     std::vector<uint32_t> tintedRow(pending.empty() ? 0 : size_t(width));
     for (int y = firstRow; y < endRow; ++y) {
-        if (!rowsToPaint[size_t(y)])
+        const RowSpan span = rowsToPaint[size_t(y)];
+        const RowSpan reached = composing.reached[size_t(y)];
+        const uint32_t *const plain = output.plain[output.moved(y) ? 1 : 0];
+        if (span.isEmpty())
             continue;
-        if (!composing.reached[size_t(y)]) {
-            output.finish(y, output.plain[output.moved(y) ? 1 : 0], width);
+        if (reached.isEmpty()) {
+            output.finish(y, plain, span);
             continue;
         }
         const uint32_t *source = row(y);
         uint32_t *out = output.rowFor(y, scratch);
         if (!output.moved(y)) {
-            // The common row: read, tinted and turned into RGB32 in one go.
-            tintRow(source, out, width, pending.data(), pending.size(), true);
+            // The common row: what effects reach read, tinted and turned into
+            // RGB32 in one go; the rest as a row no effect reaches.
+            std::copy(plain + span.left, plain + reached.left, out + span.left);
+            tintRow(source + reached.left, out + reached.left, reached.right - reached.left, pending.data(),
+                    pending.size(), true);
+            std::copy(plain + reached.right, plain + span.right, out + reached.right);
         } else {
             if (!pending.empty()) {
                 tintRow(source, tintedRow.data(), width, pending.data(), pending.size(), false);
@@ -646,6 +673,6 @@ void FrameCanvas::presentBand(int band, int bands, const std::vector<FrameTint> 
             }
             composeRow(source, width, output.rgb888Bytes, output.shift, out);
         }
-        output.finish(y, out, width);
+        output.finish(y, out, span);
     }
 }

@@ -25,6 +25,13 @@ struct FrameTint {
     uint32_t keep;  // 255 - the fill's alpha
 };
 
+// Columns [left, right) of one row of a frame; none when left >= right.
+struct RowSpan {
+    int left = 0;
+    int right = 0;
+    bool isEmpty() const { return left >= right; }
+};
+
 // The frame while the fast effect pass paints it. It paints what the RGB888
 // frame would show, exactly: Qt blends an RGBX8888 image through the same
 // generic code as an RGB888 one (RGB32 has text blending of its own, which
@@ -71,11 +78,12 @@ public:
     // RGB32 copy. False, with target untouched, when there is no frame to
     // write or nowhere to write it: a null target, one of another size, or
     // pixels (or a copy) that could not be allocated.
-    // With changedRows, an RGB32 or ARGB32 target's rows that already hold
-    // what the frame shows are left as they are, and changedRows gets a flag
-    // per row: 1 where it was written, 0 where not (every row painted is
-    // written on targets of other formats). A window need only send those on.
-    bool present(QImage &target, int distortion, std::vector<uint8_t> *changedRows = nullptr);
+    // With changedRows, an RGB32 or ARGB32 target's pixels that already hold
+    // what the frame shows are left as they are, and changedRows gets, for
+    // every row, the columns outside which it was left alone (none where it
+    // was left alone; where it changed on RGB32, and where it was written on
+    // other formats). A window need only send those on.
+    bool present(QImage &target, int distortion, std::vector<RowSpan> *changedRows = nullptr);
     // Paints the frame's layers into the canvas's own pixels, so that present
     // (given the same distortion) then only writes them onto the target: a
     // target the display still reads need not be waited for while the layers
@@ -89,10 +97,12 @@ private:
         std::unique_ptr<DrawCommand> effect;  // as it was before its step
         bool covers = false;                  // its drawing is one opaque colour over the whole frame
         uint32_t coverColour = 0;             // RGBX8888 word
-        // The rows its drawing can reach; a band outside them only takes the
-        // pen, brush and font it leaves on the painter.
+        // The rows and columns its drawing can reach; a band outside them
+        // only takes the pen, brush and font it leaves on the painter.
         int top = 0;
         int bottom = std::numeric_limits<int>::max();
+        int left = 0;
+        int right = std::numeric_limits<int>::max();
         QPen pen;
         QBrush brush;
         QFont font;
@@ -113,7 +123,7 @@ private:
         bool known = false;
         uint32_t plainRow = 0;         // the colour of a row no effect reaches, before the distortion
         int distortion = 0;
-        std::vector<uint8_t> reached;  // rows its effects could reach
+        std::vector<RowSpan> reached;  // by row, the columns its effects could reach
     };
     void chooseRowsToPaint(const Plan &plan, int distortion);
     void prepareBands(int bands);
@@ -133,7 +143,7 @@ private:
     bool keptTarget = false;
     Shown shown;                         // what the kept target holds
     Shown composing;                     // the frame being made, once it is presented
-    std::vector<uint8_t> rowsToPaint;    // 1 where the frame may differ from the kept target
+    std::vector<RowSpan> rowsToPaint;    // by row, where the frame may differ from the kept target
     bool allRowsToPaint = true;
     std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
     QImage probe;                        // every value in every channel, to read a snare off

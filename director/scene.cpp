@@ -22,7 +22,7 @@ void Scene::composeFrame(const xmp_frame_info &info, QSize size)
     canvas.paintLayers(composedDistortion);
 }
 
-bool Scene::presentFrame(QImage &image, std::vector<uint8_t> *changedRows)
+bool Scene::presentFrame(QImage &image, std::vector<RowSpan> *changedRows)
 {
     return canvas.present(image, composedDistortion, changedRows);
 }

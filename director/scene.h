@@ -25,7 +25,7 @@ public:
     // written onto it (of the size given), so that the image is needed only
     // for the second. False as renderFrame. changedRows as FrameCanvas::present.
     void composeFrame(const xmp_frame_info &info, QSize size);
-    bool presentFrame(QImage &image, std::vector<uint8_t> *changedRows = nullptr);
+    bool presentFrame(QImage &image, std::vector<RowSpan> *changedRows = nullptr);
 
     // The straightforward frame, painted on an RGB888 image with one painter
     // from start to end: what renderFrame must reproduce, pixel for pixel.

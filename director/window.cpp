@@ -10,7 +10,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <QVector>
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -251,30 +251,30 @@ QRegion Window::writeComposedFrame(QSize size)
     return QRect(QPoint(0, 0), this->size());
 }
 
-// The rows the last frame changed on the surface, in the window's coordinates.
+// What the last frame changed on the surface, in the window's coordinates:
+// a rectangle for every few rows, so that a slanting stroke sends little more
+// than itself.
 QRegion Window::changedRegion() const
 {
+    constexpr int rowsPerRectangle = 32;
     const qreal ratio = devicePixelRatio();
-    QVector<QRect> runs;
+    QRegion region;
     for (size_t first = 0; first < changedRows.size();) {
-        if (!changedRows[first]) {
+        if (changedRows[first].isEmpty()) {
             ++first;
             continue;
         }
-        size_t end = first;
-        while (end < changedRows.size() && changedRows[end])
-            ++end;
-        // At a ratio above 1, two runs of device rows may meet in one row of the window.
-        const int top = int(std::floor(first / ratio));
-        const int bottom = int(std::ceil(end / ratio));
-        if (!runs.isEmpty() && top <= runs.last().bottom())
-            runs.last().setBottom(bottom - 1);
-        else
-            runs << QRect(0, top, width(), bottom - top);
+        RowSpan columns = changedRows[first];
+        size_t end = first + 1;
+        for (; end < changedRows.size() && end < first + rowsPerRectangle && !changedRows[end].isEmpty(); ++end) {
+            columns.left = std::min(columns.left, changedRows[end].left);
+            columns.right = std::max(columns.right, changedRows[end].right);
+        }
+        const QPoint topLeft(int(std::floor(columns.left / ratio)), int(std::floor(first / ratio)));
+        const QPoint bottomRight(int(std::ceil(columns.right / ratio)), int(std::ceil(end / ratio)));
+        region += QRect(topLeft, bottomRight - QPoint(1, 1));
         first = end;
     }
-    QRegion region;
-    region.setRects(runs.constData(), runs.size());
     return region;
 }
 

@@ -62,7 +62,7 @@ private:
     // The display lacks some of the surface (it is new, or the display lost
     // the window's contents): the next paint sends all of it.
     bool displayLacksSurface = true;
-    std::vector<uint8_t> changedRows;  // by the last frame written, in device pixels
+    std::vector<RowSpan> changedRows;  // by the last frame written, in device pixels
     const uchar *lastTargetBits = nullptr;  // the image the last frame was written onto
     Scene scene;
     XmpDevice *device;

@@ -2,6 +2,7 @@
 // of a whole-song run at a small size, and the frames that matter most at
 // full HD. Two shows run side by side, each with its own finale flag, so that
 // the fast one also has to keep its effects' state right from frame to frame.
+#include "changedspans.h"
 #include "cuestep.h"
 #include "scene.h"
 #include "showfonts.h"
@@ -53,23 +54,16 @@ QImage fastFrame(Show &show, QSize size, QImage::Format format, const xmp_frame_
 }
 
 // As the window paints: composed first, then written onto a surface that
-// keeps the frame before. Empty when the rows flagged as changed are those
-// that changed (on RGB32; on other formats, at least those).
+// keeps the frame before. Empty when it says rightly what it changed.
 QString windowFrame(Show &show, QImage &surface, const xmp_frame_info &record)
 {
     const QImage before = surface.copy();
-    std::vector<uint8_t> changed;
+    std::vector<RowSpan> changed;
     show.enter();
     show.scene.composeFrame(record, surface.size());
     show.scene.presentFrame(surface, &changed);
     show.leave();
-    const bool exact = surface.format() == QImage::Format_RGB32;
-    for (int y = 0; y < surface.height(); ++y) {
-        const bool differs = std::memcmp(before.constScanLine(y), surface.constScanLine(y), size_t(surface.bytesPerLine()));
-        if (differs ? !changed.at(size_t(y)) : exact && changed.at(size_t(y)))
-            return QStringLiteral("row %1 changed but is flagged %2").arg(y).arg(int(changed.at(size_t(y))));
-    }
-    return QString();
+    return wrongChangedSpan(before, surface, changed, surface.format() == QImage::Format_RGB32);
 }
 
 // Empty when equal; otherwise how many pixels differ and the first of them.
@@ -209,9 +203,9 @@ private slots:
 
     // A frame composed on several threads, each painting its own bands of
     // rows, and written only after onto a surface that keeps the frame
-    // before, which only the rows it may change are painted for (as the
+    // before, which only the pixels it may change are painted for (as the
     // window does), has the bytes of the frame painted on one in one go, and
-    // tells which rows it changed: stretches of the song
+    // tells where it changed: stretches of the song
     // that between them draw every effect, at full HD onto the window's RGB32
     // and at 4K onto the capture's RGB888. Both shows reach each stretch
     // through steps without pictures.
