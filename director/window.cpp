@@ -244,7 +244,7 @@ QRegion Window::writeComposedFrame(QSize size)
         scene.forgetTarget();
     lastTargetBits = target->constBits();
     if (surface)
-        return scene.presentFrame(*surface, &changedRows) ? changedRegion() : QRegion();
+        return scene.presentFrame(*surface, &changedRows) ? changedRectangle() : QRegion();
     if (!scene.presentFrame(frame))
         return QRegion();
     QPainter(store.paintDevice()).drawImage(QPoint(0, 0), frame);
@@ -252,30 +252,28 @@ QRegion Window::writeComposedFrame(QSize size)
 }
 
 // What the last frame changed on the surface, in the window's coordinates:
-// a rectangle for every few rows, so that a slanting stroke sends little more
-// than itself.
-QRegion Window::changedRegion() const
+// one rectangle around it all, so that the display takes the frame in one
+// request and no one looking at it sees part of a frame.
+QRect Window::changedRectangle() const
 {
-    constexpr int rowsPerRectangle = 32;
-    const qreal ratio = devicePixelRatio();
-    QRegion region;
-    for (size_t first = 0; first < changedRows.size();) {
-        if (changedRows[first].isEmpty()) {
-            ++first;
+    int top = -1, bottom = -1;
+    RowSpan columns;
+    for (size_t y = 0; y < changedRows.size(); ++y) {
+        if (changedRows[y].isEmpty())
             continue;
-        }
-        RowSpan columns = changedRows[first];
-        size_t end = first + 1;
-        for (; end < changedRows.size() && end < first + rowsPerRectangle && !changedRows[end].isEmpty(); ++end) {
-            columns.left = std::min(columns.left, changedRows[end].left);
-            columns.right = std::max(columns.right, changedRows[end].right);
-        }
-        const QPoint topLeft(int(std::floor(columns.left / ratio)), int(std::floor(first / ratio)));
-        const QPoint bottomRight(int(std::ceil(columns.right / ratio)), int(std::ceil(end / ratio)));
-        region += QRect(topLeft, bottomRight - QPoint(1, 1));
-        first = end;
+        if (top < 0)
+            top = int(y);
+        bottom = int(y) + 1;
+        columns = columns.isEmpty() ? changedRows[y]
+                                    : RowSpan{std::min(columns.left, changedRows[y].left),
+                                              std::max(columns.right, changedRows[y].right)};
     }
-    return region;
+    if (top < 0)
+        return QRect();
+    const qreal ratio = devicePixelRatio();
+    const QPoint topLeft(int(std::floor(columns.left / ratio)), int(std::floor(top / ratio)));
+    const QPoint bottomRight(int(std::ceil(columns.right / ratio)), int(std::ceil(bottom / ratio)));
+    return QRect(topLeft, bottomRight - QPoint(1, 1));
 }
 
 // The backing store's own image, when the frame can be written straight into

@@ -49,7 +49,7 @@ private:
     qint64 samplesToNextComposing() const;
     QRegion paintLiteralStep();
     QRegion writeComposedFrame(QSize size);
-    QRegion changedRegion() const;
+    QRect changedRectangle() const;
     void askForNextPaint();
     qint64 aimAhead() const;
     qint64 composeAhead() const;
