@@ -84,8 +84,8 @@ void Window::paint()
     }
     store.endPaint();
     // A display that paces the paints may hand out a surface other than the
-    // one it shows: it gets all of it.
-    store.flush(displayLacksSurface || displayPacesPaints ? QRegion(whole) : changed);
+    // one it shows: it gets all of it, as does every paint of the literal timing.
+    store.flush(displayLacksSurface || displayPacesPaints || !clock ? QRegion(whole) : changed);
     displayLacksSurface = false;
     if (clock)
         askForNextPaint();
@@ -239,8 +239,9 @@ QRegion Window::writeComposedFrame(QSize size)
         frame = QImage(size, QImage::Format_RGB32);
         frame.setDevicePixelRatio(devicePixelRatio());
     }
-    // A new surface, or one the frame before went elsewhere, holds no frame of ours.
-    if (displayLacksSurface || target->constBits() != lastTargetBits)
+    // A new surface, or one the frame before went elsewhere, holds no frame
+    // of ours; the literal timing paints every frame whole.
+    if (displayLacksSurface || target->constBits() != lastTargetBits || !clock)
         scene.forgetTarget();
     lastTargetBits = target->constBits();
     if (surface)

@@ -3,8 +3,9 @@
 // the next frame is composed a little before the next step falls due, then
 // painted and held until then. With the literal timing (no clock) every paint
 // is one step, with the record of the frame handed to the output last, and
-// asks for the next paint at once. Only the rows a frame changed are sent to
-// the display, where it keeps what it was sent. Escape quits.
+// asks for the next paint at once, and paints and sends the whole frame.
+// Otherwise only what a frame changed is sent to the display, where it keeps
+// what it was sent. Escape quits.
 #pragma once
 
 #include "scene.h"
