@@ -264,16 +264,6 @@ struct FrameCanvas::Output {
 
 namespace {
 
-// The columns of both.
-RowSpan hull(RowSpan a, RowSpan b)
-{
-    if (a.isEmpty())
-        return b;
-    if (b.isEmpty())
-        return a;
-    return RowSpan{std::min(a.left, b.left), std::max(a.right, b.right)};
-}
-
 // The state an effect leaves behind on the painter, which the effects after
 // it may draw with.
 struct PainterState {
@@ -554,7 +544,7 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
         const int left = distortion > 0 ? 0 : std::clamp(layer.left, 0, width);
         const int right = distortion > 0 ? width : std::clamp(layer.right, left, width);
         for (int y = top; y < bottom; ++y)
-            composing.reached[size_t(y)] = hull(composing.reached[size_t(y)], RowSpan{left, right});
+            composing.reached[size_t(y)] = composing.reached[size_t(y)].united(RowSpan{left, right});
     }
     allRowsToPaint = !keptTarget || !shown.known || shown.reached.size() != height
                      || shown.plainRow != composing.plainRow || shown.distortion != distortion;
@@ -564,7 +554,7 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
     }
     rowsToPaint.resize(height);
     for (size_t y = 0; y < height; ++y)
-        rowsToPaint[y] = hull(shown.reached[y], composing.reached[y]);
+        rowsToPaint[y] = shown.reached[y].united(composing.reached[y]);
 }
 
 void FrameCanvas::prepareBands(int bands)

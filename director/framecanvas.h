@@ -6,6 +6,7 @@
 #include "drawcommand.h"
 
 #include <QBrush>
+#include <algorithm>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
@@ -30,6 +31,15 @@ struct RowSpan {
     int left = 0;
     int right = 0;
     bool isEmpty() const { return left >= right; }
+    // The columns of both, and any between.
+    RowSpan united(RowSpan other) const
+    {
+        if (isEmpty())
+            return other;
+        if (other.isEmpty())
+            return *this;
+        return RowSpan{std::min(left, other.left), std::max(right, other.right)};
+    }
 };
 
 // The frame while the fast effect pass paints it. It paints what the RGB888

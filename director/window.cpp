@@ -10,7 +10,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -69,8 +68,8 @@ void Window::paint()
         store.resize(size());
         displayLacksSurface = true;
     }
-    // The whole surface, so that it waits until the display has read the
-    // rows sent last.
+    // The whole surface, so that it waits until the display has read what
+    // was sent last.
     store.beginPaint(whole);
     QRegion changed;
     if (!clock) {
@@ -265,9 +264,7 @@ QRect Window::changedRectangle() const
         if (top < 0)
             top = int(y);
         bottom = int(y) + 1;
-        columns = columns.isEmpty() ? changedRows[y]
-                                    : RowSpan{std::min(columns.left, changedRows[y].left),
-                                              std::max(columns.right, changedRows[y].right)};
+        columns = columns.united(changedRows[y]);
     }
     if (top < 0)
         return QRect();
