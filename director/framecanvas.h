@@ -6,12 +6,12 @@
 #include "drawcommand.h"
 
 #include <QBrush>
-#include <algorithm>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 #include <QRgb>
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>

@@ -19,8 +19,7 @@ Window::Window(XmpDevice *device, ShowClock *clock, int rate)
 {
     setSurfaceType(QSurface::RasterSurface);
     displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-    // Such a display may hand out another buffer each paint.
-    scene.setKeptTarget(!displayPacesPaints);
+    setClock(clock);
     nextStep.setSingleShot(true);
     nextStep.setTimerType(Qt::PreciseTimer);
     QObject::connect(&nextStep, &QTimer::timeout, [this] { composeWhenDue(); });
@@ -41,6 +40,15 @@ bool Window::startAt(qint64 start, QSize frameSize)
         lastStep = step;
     }
     return device->skipTo(start);
+}
+
+// The surface keeps each frame for the next to change, but for the literal
+// timing, which paints every frame whole, and where the display paces the
+// paints, since it may hand out another buffer each paint.
+void Window::setClock(ShowClock *clock)
+{
+    this->clock = clock;
+    scene.setKeptTarget(clock && !displayPacesPaints);
 }
 
 bool Window::event(QEvent *event)
@@ -67,6 +75,7 @@ void Window::paint()
     if (store.size() != size()) {
         store.resize(size());
         displayLacksSurface = true;
+        scene.forgetTarget();
     }
     // The whole surface, so that it waits until the display has read what
     // was sent last.
@@ -238,9 +247,8 @@ QRegion Window::writeComposedFrame(QSize size)
         frame = QImage(size, QImage::Format_RGB32);
         frame.setDevicePixelRatio(devicePixelRatio());
     }
-    // A new surface, or one the frame before went elsewhere, holds no frame
-    // of ours; the literal timing paints every frame whole.
-    if (displayLacksSurface || target->constBits() != lastTargetBits || !clock)
+    // One the frame before went elsewhere holds no frame of ours.
+    if (target->constBits() != lastTargetBits)
         scene.forgetTarget();
     lastTargetBits = target->constBits();
     if (surface)

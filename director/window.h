@@ -25,7 +25,7 @@ public:
     // clock null: the literal timing.
     Window(XmpDevice *device, ShowClock *clock, int rate);
 
-    void setClock(ShowClock *clock) { this->clock = clock; }
+    void setClock(ShowClock *clock);
     void setTrace(PaintTrace *trace) { this->trace = trace; }
     // The effects' gentle look, which does not flash; before the first step.
     void setGentle(bool gentle) { scene.gentle = gentle; }
