@@ -42,13 +42,19 @@ bool Window::startAt(qint64 start, QSize frameSize)
     return device->skipTo(start);
 }
 
-// The surface keeps each frame for the next to change, but for the literal
-// timing, which paints every frame whole, and where the display paces the
-// paints, since it may hand out another buffer each paint.
+// The surface keeps each frame for the next to change, but where frames are sent whole.
 void Window::setClock(ShowClock *clock)
 {
     this->clock = clock;
-    scene.setKeptTarget(clock && !displayPacesPaints);
+    scene.setKeptTarget(!sendsWholeFrames());
+}
+
+// Every paint of the literal timing paints and sends the whole frame, and so
+// does every paint the display paces, since it may hand out another buffer
+// each time.
+bool Window::sendsWholeFrames() const
+{
+    return !clock || displayPacesPaints;
 }
 
 bool Window::event(QEvent *event)
@@ -91,9 +97,7 @@ void Window::paint()
             changed = showComposed();
     }
     store.endPaint();
-    // A display that paces the paints may hand out a surface other than the
-    // one it shows: it gets all of it, as does every paint of the literal timing.
-    store.flush(displayLacksSurface || displayPacesPaints || !clock ? QRegion(whole) : changed);
+    store.flush(displayLacksSurface || sendsWholeFrames() ? QRegion(whole) : changed);
     displayLacksSurface = false;
     if (clock)
         askForNextPaint();
@@ -238,7 +242,7 @@ QSize Window::frameSize() const
 // The scene's composed frame, of the given size, onto the window's surface;
 // through a kept image where the surface is of another size (resized since
 // the frame was composed) or cannot be drawn on directly. Returns the part of
-// the window it changed.
+// the window it changed, or all of it where frames are sent whole.
 QRegion Window::writeComposedFrame(QSize size)
 {
     QImage *surface = surfaceToDrawOn(size);
@@ -251,12 +255,17 @@ QRegion Window::writeComposedFrame(QSize size)
     if (target->constBits() != lastTargetBits)
         scene.forgetTarget();
     lastTargetBits = target->constBits();
-    if (surface)
-        return scene.presentFrame(*surface, &changedRows) ? changedRectangle() : QRegion();
+    const QRect whole(QPoint(0, 0), this->size());
+    if (surface) {
+        std::vector<RowSpan> *changes = sendsWholeFrames() ? nullptr : &changedRows;
+        if (!scene.presentFrame(*surface, changes))
+            return QRegion();
+        return changes ? QRegion(changedRectangle()) : QRegion(whole);
+    }
     if (!scene.presentFrame(frame))
         return QRegion();
     QPainter(store.paintDevice()).drawImage(QPoint(0, 0), frame);
-    return QRect(QPoint(0, 0), this->size());
+    return whole;
 }
 
 // What the last frame changed on the surface, in the window's coordinates:

@@ -52,6 +52,7 @@ private:
     QRegion writeComposedFrame(QSize size);
     QRect changedRectangle() const;
     void askForNextPaint();
+    bool sendsWholeFrames() const;
     qint64 aimAhead() const;
     qint64 composeAhead() const;
     qint64 waitUntilDue(qint64 step);
