@@ -3,6 +3,7 @@
 #include "audioplayer.h"
 #include "bandworkers.h"
 #include "displayopening.h"
+#include "drawsworddrawcommand.h"
 #include "painttrace.h"
 #include "pulseplayer.h"
 #include "showfonts.h"
@@ -86,6 +87,8 @@ int play(const ShowOptions &options, int frameThreadCount)
         return 1;
     }
 
+    // As first built, each sword stroke in one piece too.
+    DrawSwordDrawCommand::inOnePiece = options.literal;
     Window window(&device, nullptr, options.rate);
     window.setScreen(screen);
     window.setTrace(&trace);

@@ -10,6 +10,12 @@ public:
     DrawResult draw(QPainter &painter) override;
     DrawCommand *clone() const override { return new DrawSwordDrawCommand(*this); }
 
+    // Each stroke filled as one path, as first drawn, rather than in strips
+    // of stripRows rows: slower at large sizes, and its edge pixels may
+    // differ from the strips' by a few levels. For the whole process.
+    static bool inOnePiece;
+    static constexpr int32_t stripRows = 64;
+
     int32_t pan;
     int32_t delay;
     int32_t life;

@@ -4,7 +4,9 @@
 #include "effecttest.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace effecttest;
 
@@ -18,6 +20,8 @@ private slots:
     void opacityFollowsHalfSine();
     void bandPixels_data();
     void bandPixels();
+    void stripsPaintTheOnePieceBand_data();
+    void stripsPaintTheOnePieceBand();
     void livesHundredAndOneCalls();
     void delayWaitsInvisibly();
     void leavesWhiteBrushAndNoPen();
@@ -39,6 +43,9 @@ void TestEffectSword::bandCorners_data()
     QTest::newRow("pan 128, last call") << 128 << 0 << 1281.88 << 643.76 << 70.0;
 }
 
+// In one piece, and in strips: the first strip starts at the band's top
+// corners, each strip starts where the one before ended, and the last ends
+// at the bottom corners.
 void TestEffectSword::bandCorners()
 {
     QFETCH(int, pan);
@@ -46,30 +53,43 @@ void TestEffectSword::bandCorners()
     QFETCH(qreal, topLeft);
     QFETCH(qreal, bottomLeft);
     QFETCH(qreal, width);
-    RecordingDevice device(1920, 1080);
-    QPainter painter(&device);
-    DrawSwordDrawCommand sword(pan, 0, life);
-    sword.draw(painter);
-    QCOMPARE(device.calls().size(), 1);
-    const PaintCall &call = device.calls().first();
-    QCOMPARE(call.kind, PaintCall::Path);
-    QVERIFY(call.transform.isIdentity());
-    const QPainterPath &path = call.path;
-    QVERIFY2(path.elementCount() >= 4, qPrintable(QString::number(path.elementCount())));
-    // Along the path: top left, bottom left, bottom right, top right.
-    const QPointF expected[4] = {{topLeft, 0}, {bottomLeft, 1080}, {bottomLeft + width, 1080},
-                                 {topLeft + width, 0}};
-    for (int i = 0; i < 4; ++i) {
-        const QPointF seen(path.elementAt(i).x, path.elementAt(i).y);
-        QVERIFY2(qAbs(seen.x() - expected[i].x()) < 0.01 && seen.y() == expected[i].y(),
-                 qPrintable(QStringLiteral("corner %1 at (%2, %3), expected (%4, %5)")
-                                .arg(i).arg(seen.x()).arg(seen.y())
-                                .arg(expected[i].x()).arg(expected[i].y())));
+    for (const bool onePiece : {true, false}) {
+        RecordingDevice device(1920, 1080);
+        QPainter painter(&device);
+        DrawSwordDrawCommand::inOnePiece = onePiece;
+        DrawSwordDrawCommand sword(pan, 0, life);
+        sword.draw(painter);
+        DrawSwordDrawCommand::inOnePiece = false;
+        const int pieces = onePiece ? 1 : (1080 + DrawSwordDrawCommand::stripRows - 1) / DrawSwordDrawCommand::stripRows;
+        QCOMPARE(device.calls().size(), pieces);
+        // Along each path: top left, bottom left, bottom right, top right.
+        QPointF top[2] = {{topLeft, 0}, {topLeft + width, 0}};
+        for (int piece = 0; piece < pieces; ++piece) {
+            const PaintCall &call = device.calls().at(piece);
+            QCOMPARE(call.kind, PaintCall::Path);
+            QVERIFY(call.transform.isIdentity());
+            QCOMPARE(call.pen.style(), Qt::NoPen);
+            QCOMPARE(call.brush.style(), Qt::SolidPattern);
+            QCOMPARE(call.brush.color(), QColor(Qt::white));
+            const QPainterPath &path = call.path;
+            QVERIFY2(path.elementCount() >= 4, qPrintable(QString::number(path.elementCount())));
+            QCOMPARE(path.elementAt(0).type, QPainterPath::MoveToElement);
+            const QPointF bottom[2] = {{path.elementAt(1).x, path.elementAt(1).y},
+                                       {path.elementAt(2).x, path.elementAt(2).y}};
+            const QPointF expected[4] = {top[0], piece == pieces - 1 ? QPointF(bottomLeft, 1080) : bottom[0],
+                                         piece == pieces - 1 ? QPointF(bottomLeft + width, 1080) : bottom[1], top[1]};
+            for (int i = 0; i < 4; ++i) {
+                const QPointF seen(path.elementAt(i).x, path.elementAt(i).y);
+                QVERIFY2(qAbs(seen.x() - expected[i].x()) < 0.01 && seen.y() == expected[i].y(),
+                         qPrintable(QStringLiteral("%1 piece %2, corner %3 at (%4, %5), expected (%6, %7)")
+                                        .arg(onePiece ? "one" : "strip").arg(piece).arg(i).arg(seen.x())
+                                        .arg(seen.y()).arg(expected[i].x()).arg(expected[i].y())));
+            }
+            QCOMPARE(bottom[0].y(), onePiece ? 1080.0 : std::min(1080.0, (piece + 1.0) * DrawSwordDrawCommand::stripRows));
+            top[0] = bottom[0];
+            top[1] = bottom[1];
+        }
     }
-    QCOMPARE(path.elementAt(0).type, QPainterPath::MoveToElement);
-    QCOMPARE(call.pen.style(), Qt::NoPen);
-    QCOMPARE(call.brush.style(), Qt::SolidPattern);
-    QCOMPARE(call.brush.color(), QColor(Qt::white));
 }
 
 void TestEffectSword::opacityFollowsHalfSine_data()
@@ -91,10 +111,10 @@ void TestEffectSword::opacityFollowsHalfSine()
     QPainter painter(&device);
     DrawSwordDrawCommand sword(128, 0, life);
     sword.draw(painter);
-    QCOMPARE(device.calls().size(), 1);
-    const qreal seen = device.calls().first().opacity;
-    QVERIFY2(qAbs(seen - opacity) < 1e-7,
-             qPrintable(QStringLiteral("opacity %1, expected %2").arg(seen).arg(opacity)));
+    QVERIFY(!device.calls().isEmpty());
+    for (const PaintCall &call : device.calls())
+        QVERIFY2(qAbs(call.opacity - opacity) < 1e-7,
+                 qPrintable(QStringLiteral("opacity %1, expected %2").arg(call.opacity).arg(opacity)));
     QCOMPARE(painter.opacity(), 1.0);
 }
 
@@ -130,6 +150,54 @@ void TestEffectSword::bandPixels()
                                               .arg(seen.red()).arg(seen.green()).arg(seen.blue())));
 }
 
+void TestEffectSword::stripsPaintTheOnePieceBand_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("pan");
+    QTest::addColumn<int>("life");
+    for (const QSize size : {QSize(1920, 1080), QSize(3840, 2160), QSize(200, 150)})
+        for (const int pan : {0, 77, 255})
+            for (const int life : {50, 3})
+                QTest::addRow("%dx%d, pan %d, life %d", size.width(), size.height(), pan, life)
+                    << size << pan << life;
+}
+
+// The strips join without a gap or an overlap: only pixels on the band's
+// slanted edges may differ from the band filled in one piece, and by a few
+// levels at most.
+void TestEffectSword::stripsPaintTheOnePieceBand()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, pan);
+    QFETCH(int, life);
+    QImage drawn[2];
+    for (const bool onePiece : {true, false}) {
+        Frame frame(size.width(), size.height());
+        DrawSwordDrawCommand::inOnePiece = onePiece;
+        DrawSwordDrawCommand(pan, 0, life).draw(frame.painter);
+        DrawSwordDrawCommand::inOnePiece = false;
+        drawn[onePiece ? 0 : 1] = frame.done();
+    }
+    QCOMPARE(drawn[0].format(), QImage::Format_RGB888);
+    int worst = 0;
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *one = drawn[0].constScanLine(y);
+        const uchar *strips = drawn[1].constScanLine(y);
+        const auto sameAs = [one](int x, int other) { return std::memcmp(one + 3 * x, one + 3 * other, 3) == 0; };
+        for (int x = 0; x < size.width(); ++x) {
+            int difference = 0;
+            for (int channel = 0; channel < 3; ++channel)
+                difference = std::max(difference, std::abs(one[3 * x + channel] - strips[3 * x + channel]));
+            worst = std::max(worst, difference);
+            // Inside the band and outside it, a pixel is as its neighbours in the row.
+            const bool onEdge = (x > 0 && !sameAs(x, x - 1)) || (x + 1 < size.width() && !sameAs(x, x + 1));
+            if (difference != 0 && !onEdge)
+                QFAIL(qPrintable(QStringLiteral("(%1, %2), off the edges, differs by %3").arg(x).arg(y).arg(difference)));
+        }
+    }
+    QVERIFY2(worst <= 4, qPrintable(QStringLiteral("an edge pixel differs by %1").arg(worst)));
+}
+
 void TestEffectSword::livesHundredAndOneCalls()
 {
     DrawSwordDrawCommand sword(64, 0, 100);
@@ -159,7 +227,7 @@ void TestEffectSword::delayWaitsInvisibly()
     while (sword.draw(painter).keep)
         ++drawn;
     QCOMPARE(drawn + 1, 101);
-    QCOMPARE(device.calls().size(), 101);
+    QCOMPARE(device.calls().size(), 101 * ((1080 + DrawSwordDrawCommand::stripRows - 1) / DrawSwordDrawCommand::stripRows));
     QCOMPARE(sword.delay, 3 - 104);
 }
 
