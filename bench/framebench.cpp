@@ -259,9 +259,10 @@ int main(int argc, char **argv)
     const std::vector<ChosenFrame> frames = chooseFrames(song);
     for (const ChosenFrame &frame : frames)
         if (frame.paint >= 0)
-            std::printf("# %s: paint %ld (%.2f s of song), %d effects, %d snare flashes, distortion %d\n",
+            std::printf("# %s: paint %ld (%.2f s of song), %d effects, %d snare flashes, %d sword strokes, "
+                        "distortion %d\n",
                         frame.name, frame.paint, frame.paint / 60.0, frame.census.live, frame.census.snares,
-                        frame.census.distortion);
+                        frame.census.strokes, frame.census.distortion);
     std::printf("# %s frame on %d thread%s, %d iterations per frame; ms per frame, present step included\n",
                 frameCode == windowFrame ? "window's" : "straightforward", threadCounts.front(),
                 threadCounts.front() == 1 ? "" : "s", iterations);
@@ -275,7 +276,8 @@ int main(int argc, char **argv)
             const std::vector<Figures> byThreads = timeFrame(frameCode, frame.state, size, iterations, threadCounts);
             const Figures &figures = byThreads.front();
             // Only the four frames the table is about get lines of their own.
-            const char *extra = std::strcmp(frame.name, "shaken") == 0 ? "# " : "";
+            const bool tableFrame = std::strcmp(frame.name, "shaken") != 0 && std::strcmp(frame.name, "strokes") != 0;
+            const char *extra = tableFrame ? "" : "# ";
             std::printf("%sframe %s %dx%d median_ms=%.2f p99_ms=%.2f floor_ratio=%.1f\n", extra, frame.name,
                         size.width(), size.height(), figures.median, figures.p99, figures.median / floor.median);
             if (byThreads.size() > 1) {

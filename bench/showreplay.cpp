@@ -1,6 +1,7 @@
 #include "showreplay.h"
 
 #include "blooddrawcommand.h"
+#include "drawsworddrawcommand.h"
 #include "effectpass.h"
 #include "killdrawcommand.h"
 #include "snaredrawcommand.h"
@@ -107,6 +108,8 @@ FrameCensus paintAndCount(Scene &scene, const xmp_frame_info &record)
         ++census.live;
         if (const auto *snare = dynamic_cast<const SnareDrawCommand *>(effect))
             census.snares += snare->life > 0 ? 1 : 0;
+        if (const auto *stroke = dynamic_cast<const DrawSwordDrawCommand *>(effect))
+            census.strokes += stroke->delay <= 0 ? 1 : 0;
         if (const auto *blood = dynamic_cast<const BloodDrawCommand *>(effect)) {
             if (blood->duplicate == 0) {
                 const int age = blood->age + 1;
@@ -146,8 +149,10 @@ std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song)
     ChosenFrame finale{"finale", -1, {}, {}};
     ChosenFrame blackout{"blackout", -1, {}, {}};
     ChosenFrame shaken{"shaken", -1, {}, {}};
+    ChosenFrame strokes{"strokes", -1, {}, {}};
     const auto busyness = [](const FrameCensus &c) { return std::make_tuple(c.live, c.snares, c.distortion); };
     const auto shake = [](const FrameCensus &c) { return std::make_tuple(c.snares >= 2, c.distortion, c.live); };
+    const auto stroking = [](const FrameCensus &c) { return std::make_tuple(c.strokes, c.live); };
     const auto take = [](ChosenFrame &chosen, size_t paint, const FrameState &state, const FrameCensus &census) {
         chosen.paint = long(paint);
         chosen.state = state;
@@ -158,12 +163,14 @@ std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song)
             take(busiest, paint, before, census);
         if (shaken.paint < 0 || shake(census) > shake(shaken.census))
             take(shaken, paint, before, census);
+        if (strokes.paint < 0 || stroking(census) > stroking(strokes.census))
+            take(strokes, paint, before, census);
         if (census.stripes && census.title && census.credits && !census.blackout)
             take(finale, paint, before, census);
         if (census.blackout && blackout.paint < 0)
             take(blackout, paint, before, census);
     });
-    for (ChosenFrame *chosen : {&busiest, &finale, &blackout, &shaken})
+    for (ChosenFrame *chosen : {&busiest, &finale, &blackout, &shaken, &strokes})
         if (chosen->paint >= 0)
             frames.push_back(*chosen);
     return frames;

@@ -54,6 +54,7 @@ struct FrameCensus {
     int live = 0;        // effects drawn in the frame
     int snares = 0;      // snare flashes drawn at an opacity above 0
     int distortion = 0;  // the frame's summed row shift
+    int strokes = 0;     // sword strokes drawn
     bool stripes = false, title = false, credits = false;  // finale layers painted
     bool blackout = false;
 };
@@ -70,7 +71,8 @@ struct ChosenFrame {
 // alone); "busiest" (the most live effects, then the most snare flashes, then
 // the largest distortion); "finale" (the last frame before the blackout that
 // paints stripes, title and credits); "blackout" (its first frame); and
-// "shaken" (the largest distortion with two snare flashes at once).
+// "shaken" (the largest distortion with two snare flashes at once);
+// "strokes" (the most sword strokes, then the most live effects).
 std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song);
 
 // One frame's cue step and effect pass, as the window runs them, on a tiny

@@ -179,7 +179,7 @@ private slots:
     {
         const QSize size(1920, 1080);
         const std::vector<ChosenFrame> frames = chooseFrames(song());
-        QCOMPARE(int(frames.size()), 5);
+        QCOMPARE(int(frames.size()), 6);
         for (const ChosenFrame &frame : frames) {
             // The frame and the two after it, each show going on from its own state.
             Show reference, fast;
