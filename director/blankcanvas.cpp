@@ -6,6 +6,7 @@
 #include <QPainterPath>
 #include <QTransform>
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -14,7 +15,10 @@ namespace {
 // note of the call.
 class BlankEngine : public QPaintEngine {
 public:
-    explicit BlankEngine(BlankCanvas::Seen *seen) : QPaintEngine(QPaintEngine::AllFeatures), seen(seen) {}
+    BlankEngine(BlankCanvas::Seen *seen, const bool *listing)
+        : QPaintEngine(QPaintEngine::AllFeatures), seen(seen), listing(listing)
+    {
+    }
 
     bool begin(QPaintDevice *) override { return true; }
     bool end() override { return true; }
@@ -24,22 +28,34 @@ public:
     void drawRects(const QRect *rects, int count) override
     {
         for (int i = 0; i < count; ++i)
-            noteFill(QRectF(rects[i]));
+            noteFill(QRectF(rects[i]), Call::AlignedRect);
     }
     void drawRects(const QRectF *rects, int count) override
     {
         for (int i = 0; i < count; ++i)
-            noteFill(rects[i]);
+            noteFill(rects[i], Call::Rect);
     }
-    void drawEllipse(const QRectF &rect) override { noteShape(rect); }
-    void drawEllipse(const QRect &rect) override { noteShape(QRectF(rect)); }
-    void drawPath(const QPainterPath &path) override { noteShape(path.controlPointRect()); }
+    void drawEllipse(const QRectF &rect) override { list(noteShape(rect), Call::Ellipse, rect); }
+    void drawEllipse(const QRect &rect) override { drawEllipse(QRectF(rect)); }
+    void drawPath(const QPainterPath &path) override
+    {
+        Call *call = list(noteShape(path.controlPointRect()), Call::Path);
+        if (call)
+            call->path = path;
+    }
     // Glyphs may reach past the font's ascent, descent and advance, but not
     // by as much again.
     void drawTextItem(const QPointF &origin, const QTextItem &text) override
     {
         const qreal height = text.ascent() + text.descent();
-        noteCall(QRectF(origin.x(), origin.y() - text.ascent(), text.width(), height), height);
+        Call *call = list(noteCall(QRectF(origin.x(), origin.y() - text.ascent(), text.width(), height), height),
+                          Call::Text);
+        if (call) {
+            call->origin = origin;
+            call->text = text.text();
+            call->font = text.font();
+            call->textFlags = int(text.renderFlags());
+        }
     }
     // Calls the show's effects do not make: anywhere.
     void drawLines(const QLine *, int) override { noteAnywhere(); }
@@ -56,11 +72,46 @@ public:
     }
 
 private:
+    using Call = BlankCanvas::Call;
+
+    // Where a call may paint, as far as it is known.
+    struct Reach {
+        QRectF rect;
+        bool known;
+    };
+
+    // The call with the painter's state, at the end of the list; none when
+    // calls are not listed. A clipped call is not listed: the clip is not
+    // kept with it.
+    Call *list(Reach reach, Call::Kind kind, const QRectF &rect = QRectF())
+    {
+        if (!*listing)
+            return nullptr;
+        if (state->painter()->hasClipping()) {
+            seen->listedAll = false;
+            return nullptr;
+        }
+        seen->listed.emplace_back();
+        Call &call = seen->listed.back();
+        call.kind = kind;
+        call.rect = rect;
+        call.pen = state->pen();
+        call.brush = state->brush();
+        call.brushOrigin = state->brushOrigin();
+        call.opacity = state->opacity();
+        call.transform = state->transform();
+        call.compositionMode = int(state->compositionMode());
+        call.renderHints = int(state->renderHints());
+        call.reach = reach.rect;
+        call.reachKnown = reach.known;
+        return &call;
+    }
+
     // A cover: one opaque colour over every pixel, whatever was there, as
     // the raster engine fills it.
-    void noteFill(const QRectF &rect)
+    void noteFill(const QRectF &rect, Call::Kind kind)
     {
-        noteShape(rect);
+        list(noteShape(rect), kind, rect);
         const QPaintDevice *device = paintDevice();
         const QBrush brush = state->brush();
         const bool covers = brush.style() == Qt::SolidPattern && brush.color().rgba64().isOpaque()
@@ -77,49 +128,87 @@ private:
     // A filled and outlined shape within rect: a pen reaches out from the
     // outline by half its width, and a square cap by w/2 along the line as
     // well, so by less than its whole width.
-    void noteShape(const QRectF &rect)
+    Reach noteShape(const QRectF &rect)
     {
         const QPen pen = state->pen();
         if (pen.style() == Qt::NoPen)
-            noteCall(rect, 0);
-        else if (pen.isCosmetic())  // its width is in the canvas's pixels
-            noteCall(rect, 0, std::max<qreal>(pen.widthF(), 1));
-        else
-            noteCall(rect, std::max<qreal>(pen.widthF(), 1));
+            return noteCall(rect, 0);
+        if (pen.isCosmetic())  // its width is in the canvas's pixels
+            return noteCall(rect, 0, std::max<qreal>(pen.widthF(), 1));
+        return noteCall(rect, std::max<qreal>(pen.widthF(), 1));
     }
 
     // One call that paints within rect widened by margin, as the painter
     // maps it onto the canvas, and then by canvasMargin pixels; antialiasing
     // touches one pixel more.
-    void noteCall(const QRectF &rect, qreal margin, qreal canvasMargin = 0)
+    Reach noteCall(const QRectF &rect, qreal margin, qreal canvasMargin = 0)
     {
         ++seen->calls;
-        if (!seen->reachKnown)
-            return;
         const QTransform transform = state->transform();
         if (state->painter()->viewTransformEnabled() || transform.type() >= QTransform::TxProject) {
             seen->reachKnown = false;
-            return;
+            return Reach{QRectF(), false};
         }
         const QRectF mapped = transform.mapRect(rect.normalized().adjusted(-margin, -margin, margin, margin));
         const qreal around = canvasMargin + 2;
-        seen->reach |= mapped.adjusted(-around, -around, around, around);
+        const QRectF reach = mapped.adjusted(-around, -around, around, around);
+        seen->reach |= reach;
+        return Reach{reach, true};
     }
 
     void noteAnywhere()
     {
         ++seen->calls;
         seen->reachKnown = false;
+        seen->listedAll = false;
     }
 
     BlankCanvas::Seen *seen;
+    const bool *listing;
 };
 
 } // namespace
 
-BlankCanvas::BlankCanvas()
-    : engine(std::make_unique<BlankEngine>(&seenSoFar))
+// Paths are compared point by point, exactly: Qt's own comparison allows
+// for differences too small to see, which may still round a pixel otherwise.
+bool BlankCanvas::Call::drawsAs(const Call &other) const
 {
+    if (kind != other.kind || rect != other.rect || origin != other.origin || text != other.text
+        || textFlags != other.textFlags || opacity != other.opacity || transform != other.transform
+        || compositionMode != other.compositionMode || renderHints != other.renderHints
+        || brushOrigin != other.brushOrigin || !(pen == other.pen) || !(brush == other.brush)
+        || !(font == other.font) || path.fillRule() != other.path.fillRule()
+        || path.elementCount() != other.path.elementCount())
+        return false;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element &a = path.elementAt(i);
+        const QPainterPath::Element &b = other.path.elementAt(i);
+        if (a.type != b.type || a.x != b.x || a.y != b.y)
+            return false;
+    }
+    return true;
+}
+
+bool BlankCanvas::Call::sameColumnsOf(const Call &other) const
+{
+    if (kind != AlignedRect || other.kind != AlignedRect || rect.left() != other.rect.left()
+        || rect.right() != other.rect.right() || rect.height() <= 0 || other.rect.height() <= 0
+        || !transform.isIdentity() || pen.style() != Qt::NoPen)
+        return false;
+    Call rows = other;
+    rows.rect = rect;
+    rows.reach = reach;
+    return drawsAs(rows);
+}
+
+BlankCanvas::BlankCanvas()
+    : engine(std::make_unique<BlankEngine>(&seenSoFar, &listing))
+{
+}
+
+void BlankCanvas::setListing(bool on)
+{
+    listing = on;
 }
 
 BlankCanvas::~BlankCanvas() = default;
@@ -132,6 +221,11 @@ QPaintEngine *BlankCanvas::paintEngine() const
 const BlankCanvas::Seen &BlankCanvas::seen() const
 {
     return seenSoFar;
+}
+
+std::vector<BlankCanvas::Call> BlankCanvas::takeListed()
+{
+    return std::exchange(seenSoFar.listed, {});
 }
 
 void BlankCanvas::forgetSeen()

@@ -5,11 +5,17 @@
 // and the ones that cover the whole of it.
 #pragma once
 
+#include <QBrush>
+#include <QFont>
 #include <QPaintDevice>
+#include <QPainterPath>
+#include <QPen>
 #include <QRectF>
 #include <QRgb>
 #include <QSize>
+#include <QTransform>
 #include <memory>
+#include <vector>
 
 class BlankCanvas : public QPaintDevice {
 public:
@@ -21,17 +27,50 @@ public:
 
     QPaintEngine *paintEngine() const override;
 
+    // One drawing call as handed over, with everything that decides its
+    // pixels, when the canvas keeps a list of them.
+    struct Call {
+        enum Kind { Rect, AlignedRect, Ellipse, Path, Text } kind = Rect;
+        QRectF rect;            // a rectangle's or an ellipse's
+        QPainterPath path;
+        QPointF origin;         // a text's
+        QString text;
+        QFont font;
+        int textFlags = 0;
+        QPen pen;
+        QBrush brush;
+        QPointF brushOrigin;
+        qreal opacity = 1;
+        QTransform transform;
+        int compositionMode = 0;
+        int renderHints = 0;
+        QRectF reach;           // where it may paint, when reachKnown
+        bool reachKnown = true;
+        // The same pixels, given the same pixels under it.
+        bool drawsAs(const Call &other) const;
+        // A rectangle on whole pixels, without outline, drawn as the other
+        // but for its rows: the rows both cover come out the same.
+        bool sameColumnsOf(const Call &other) const;
+    };
+
     // What painters handed over since the last forgetSeen(): drawing calls,
     // how many of them filled the whole canvas with one opaque colour, and
-    // where on the canvas the calls could have painted.
+    // where on the canvas the calls could have painted; with setListing, the
+    // calls themselves.
     struct Seen {
         int calls = 0;
         int covers = 0;
         QRgb coverColour = 0;  // the last cover's
         QRectF reach;          // every pixel the calls could touch lies within it...
         bool reachKnown = true;  // ...unless a call's could not be worked out
+        std::vector<Call> listed;
+        bool listedAll = true;  // false: a call could not be listed
     };
+    // Whether calls are listed in seen(); off by default.
+    void setListing(bool on);
     const Seen &seen() const;
+    // The calls listed since forgetSeen(), handed over.
+    std::vector<Call> takeListed();
     void forgetSeen();
 
 protected:
@@ -40,5 +79,6 @@ protected:
 private:
     QSize canvasSize;
     Seen seenSoFar;
+    bool listing = false;
     std::unique_ptr<QPaintEngine> engine;
 };

@@ -329,12 +329,15 @@ void FrameCanvas::setKeptTarget(bool kept)
 {
     keptTarget = kept;
     shown.known = false;
+    blank.setListing(kept);
 }
 
 void FrameCanvas::begin(QSize size, QRgb background)
 {
     passPainter.reset();
     layers.clear();
+    drawn.clear();
+    drawnListed = keptTarget;
     painted = false;
     if (pixels.size() != size) {
         bandViews.clear();
@@ -366,6 +369,9 @@ DrawResult FrameCanvas::draw(DrawCommand &effect)
     const DrawResult result = effect.draw(*passPainter);
     const BlankCanvas::Seen &seen = blank.seen();
     const PainterState after(*passPainter);
+    drawnListed = drawnListed && seen.listedAll;
+    for (BlankCanvas::Call &call : blank.takeListed())
+        drawn.push_back(Drawn{std::move(call), false, FrameTint{}});
     // Nothing drawn and nothing left behind for the next effect: no layer.
     if (seen.calls == 0 && after == before)
         return result;
@@ -399,12 +405,14 @@ DrawResult FrameCanvas::drawSnare(SnareDrawCommand &snare)
     Layer layer;
     if (!readTint(probe, &layer.tint)) {
         // Not one uniform translucent fill after all: painted for real.
+        drawnListed = false;
         layer.effect.reset(before.clone());
         addLayer(std::move(layer));
         return result;
     }
     if (layer.tint.add == 0 && layer.tint.keep == 255)
         return result;  // fully transparent: nothing to apply
+    drawn.push_back(Drawn{BlankCanvas::Call(), true, layer.tint});
     if (flat)
         flatColour = tinted(flatColour, layer.tint);
     else
@@ -477,8 +485,11 @@ bool FrameCanvas::present(QImage &target, int distortion, std::vector<RowSpan> *
     }
     painted = false;
     layers.clear();
-    if (keptTarget)
+    if (keptTarget) {
         std::swap(shown, composing);
+        shown.drawn = std::move(drawn);
+        shown.listed = drawnListed;
+    }
     return true;
 }
 
@@ -552,9 +563,67 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
         rowsToPaint.assign(height, RowSpan{0, width});
         return;
     }
+    if (chooseChangedRows(distortion))
+        return;
     rowsToPaint.resize(height);
     for (size_t y = 0; y < height; ++y)
         rowsToPaint[y] = shown.reached[y].united(composing.reached[y]);
+}
+
+bool FrameCanvas::Drawn::drawsAs(const Drawn &other) const
+{
+    if (isTint || other.isTint)
+        return isTint && other.isTint && tint.add == other.tint.add && tint.keep == other.tint.keep;
+    return call.drawsAs(other.call);
+}
+
+// Where both passes drew the same in the same order, the rows come out the
+// same: only the rows the calls that differ could reach are painted, and
+// of a rectangle that only grew or shrank, the rows one of the two covers.
+// A painted row takes in all its effects reach, as presenting it writes
+// them. False, with nothing chosen, where a difference could be anywhere.
+bool FrameCanvas::chooseChangedRows(int distortion)
+{
+    if (!shown.listed || !drawnListed)
+        return false;
+    const int height = pixels.height();
+    const int width = pixels.width();
+    rowsToPaint.assign(size_t(height), RowSpan{});
+    const auto mark = [&](qreal top, qreal bottom, qreal left, qreal right) {
+        const int first = std::clamp(int(std::floor(top)), 0, height);
+        const int end = std::clamp(int(std::ceil(bottom)), first, height);
+        // A moved row's bytes come from further along it: all of it is written.
+        const RowSpan columns = distortion > 0 ? RowSpan{0, width}
+                                               : RowSpan{std::clamp(int(std::floor(left)), 0, width),
+                                                         std::clamp(int(std::ceil(right)), 0, width)};
+        for (int y = first; y < end; ++y)
+            rowsToPaint[size_t(y)] = rowsToPaint[size_t(y)].united(columns);
+    };
+    const size_t count = std::max(shown.drawn.size(), drawn.size());
+    for (size_t i = 0; i < count; ++i) {
+        const Drawn *was = i < shown.drawn.size() ? &shown.drawn[i] : nullptr;
+        const Drawn *is = i < drawn.size() ? &drawn[i] : nullptr;
+        if (was && is && was->drawsAs(*is))
+            continue;
+        for (const Drawn *one : {was, is})
+            if (one && (one->isTint || !one->call.reachKnown))
+                return false;
+        if (was && is && is->call.sameColumnsOf(was->call)) {
+            const QRectF &a = was->call.rect;
+            const QRectF &b = is->call.rect;
+            mark(std::min(a.top(), b.top()) - 1, std::max(a.top(), b.top()) + 1, a.left() - 1, a.right() + 1);
+            mark(std::min(a.bottom(), b.bottom()) - 1, std::max(a.bottom(), b.bottom()) + 1, a.left() - 1,
+                 a.right() + 1);
+            continue;
+        }
+        for (const Drawn *one : {was, is})
+            if (one)
+                mark(one->call.reach.top(), one->call.reach.bottom(), one->call.reach.left(), one->call.reach.right());
+    }
+    for (size_t y = 0; y < size_t(height); ++y)
+        if (!rowsToPaint[y].isEmpty())
+            rowsToPaint[y] = rowsToPaint[y].united(composing.reached[y]);
+    return true;
 }
 
 void FrameCanvas::prepareBands(int bands)
@@ -586,8 +655,9 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
     const qsizetype stride = pixels.bytesPerLine();
     const auto row = [&](int y) { return reinterpret_cast<uint32_t *>(bits + y * stride); };
 
-    // Only where effects reach: present writes the rest from one row.
-    const auto reached = [&](int y) { return composing.reached[size_t(y)]; };
+    // Only where effects reach, in rows present writes: it writes the rest
+    // from one row, and leaves the other rows as the kept target has them.
+    const auto reached = [&](int y) { return rowsToPaint[size_t(y)].isEmpty() ? RowSpan{} : composing.reached[size_t(y)]; };
     for (int y = firstRow; y < endRow; ++y)
         std::fill(row(y) + reached(y).left, row(y) + reached(y).right, plan.base);
     std::vector<FrameTint> pending;
@@ -597,6 +667,22 @@ std::vector<FrameTint> FrameCanvas::paintBand(int band, int bands, const Plan &p
         // whole frame as their viewport.
         QPainter painter(bands == 1 ? &pixels : &bandViews[size_t(band)]);
         painter.setRenderHint(QPainter::Antialiasing);
+        // Rows present leaves alone need no painting: the layers are
+        // clipped to the others, which come out as they would unclipped.
+        if (!allRowsToPaint) {
+            QRegion toPaint;
+            int runStart = -1;
+            for (int y = firstRow; y <= endRow; ++y) {
+                const bool painting = y < endRow && !rowsToPaint[size_t(y)].isEmpty();
+                if (painting && runStart < 0)
+                    runStart = y;
+                if (!painting && runStart >= 0) {
+                    toPaint += QRect(0, runStart, width, y - runStart);
+                    runStart = -1;
+                }
+            }
+            painter.setClipRegion(toPaint);
+        }
         for (size_t i = plan.firstLayer; i < layers.size(); ++i) {
             const Layer &layer = layers[i];
             if (!layer.effect) {

@@ -57,7 +57,9 @@ struct RowSpan {
 // frame whose layers end in a cover of one opaque colour is that colour,
 // without what lies under it, and one without effect layers is never
 // painted. Onto a target that keeps the frame before, only rows either
-// frame's effects reach are written, unless the rest change too.
+// frame's effects reach are written, unless the rest change too; and where
+// both frames' passes drew the same calls in the same order, only the rows
+// the calls that differ reach, the layers painted clipped to them.
 class FrameCanvas {
 public:
     FrameCanvas();
@@ -128,14 +130,24 @@ private:
     DrawResult drawSnare(SnareDrawCommand &snare);
     void addLayer(Layer layer);
     Plan planLayers() const;
+    // What one step of the pass drew: a call, or a tint over everything.
+    struct Drawn {
+        BlankCanvas::Call call;
+        bool isTint = false;
+        FrameTint tint{};
+        bool drawsAs(const Drawn &other) const;
+    };
     // The kept target's frame, as far as the rows the next frame changes depend on it.
     struct Shown {
         bool known = false;
         uint32_t plainRow = 0;         // the colour of a row no effect reaches, before the distortion
         int distortion = 0;
         std::vector<RowSpan> reached;  // by row, the columns its effects could reach
+        std::vector<Drawn> drawn;      // what its pass drew, in order...
+        bool listed = false;           // ...when all of it could be listed
     };
     void chooseRowsToPaint(const Plan &plan, int distortion);
+    bool chooseChangedRows(int distortion);
     void prepareBands(int bands);
     std::vector<FrameTint> paintBand(int band, int bands, const Plan &plan);
     void presentBand(int band, int bands, const std::vector<FrameTint> &pending, const Output &output);
@@ -153,6 +165,8 @@ private:
     bool keptTarget = false;
     Shown shown;                         // what the kept target holds
     Shown composing;                     // the frame being made, once it is presented
+    std::vector<Drawn> drawn;            // what this frame's pass drew, listed for a kept target...
+    bool drawnListed = false;            // ...when all of it could be
     std::vector<RowSpan> rowsToPaint;    // by row, where the frame may differ from the kept target
     bool allRowsToPaint = true;
     std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band

@@ -29,25 +29,26 @@ private:
     rlimit before{};
 };
 
-// A red bar across part of the frame, from row `top` for ten rows, shaking the frame by `distortion`.
+// A red bar across part of the frame, from row `top` for `height` rows, shaking the frame by `distortion`.
 struct Bar : DrawCommand {
-    Bar(int top, int distortion) : top(top), distortion(distortion) {}
+    Bar(int top, int height, int distortion) : top(top), height(height), distortion(distortion) {}
     DrawResult draw(QPainter &painter) override
     {
-        painter.fillRect(QRect(8, top, 40, 10), QColor(200, 30, 30));
+        painter.fillRect(QRect(8, top, 40, height), QColor(200, 30, 30));
         DrawResult result;
         result.distortion = distortion;
         return result;
     }
     DrawCommand *clone() const override { return new Bar(*this); }
-    int top, distortion;
+    int top, height, distortion;
 };
 
 // A frame with a bar from row top (none if top < 0), onto target.
-void presentBar(FrameCanvas &canvas, int top, int distortion, QImage &target, std::vector<RowSpan> *changed)
+void presentBar(FrameCanvas &canvas, int top, int height, int distortion, QImage &target,
+                std::vector<RowSpan> *changed)
 {
     canvas.begin(target.size(), qRgb(50, 45, 40));
-    Bar bar(std::max(top, 0), distortion);
+    Bar bar(std::max(top, 0), height, distortion);
     if (top >= 0)
         canvas.draw(bar);
     canvas.present(target, top >= 0 ? distortion : 0, changed);
@@ -98,14 +99,19 @@ private slots:
     void keptTargetGetsTheRowsThatChange_data()
     {
         QTest::addColumn<QList<int>>("tops");  // the bar's top row in each frame in turn; -1: no bar
+        QTest::addColumn<QList<int>>("heights");
         QTest::addColumn<QList<int>>("distortions");
-        QTest::newRow("a bar moving down") << QList<int>{10, 30, 32} << QList<int>{0, 0, 0};
-        QTest::newRow("a bar gone") << QList<int>{10, -1, -1} << QList<int>{0, 0, 0};
-        QTest::newRow("a shake coming and going") << QList<int>{10, 10, 10} << QList<int>{0, 2, 0};
+        QTest::newRow("a bar moving down") << QList<int>{10, 30, 32} << QList<int>{10, 10, 10} << QList<int>{0, 0, 0};
+        QTest::newRow("a bar growing and shrinking") << QList<int>{10, 10, 10, 10} << QList<int>{10, 25, 30, 4}
+                                                     << QList<int>{0, 0, 0, 0};
+        QTest::newRow("a bar standing still") << QList<int>{10, 10, 10} << QList<int>{10, 10, 10} << QList<int>{0, 0, 0};
+        QTest::newRow("a bar gone") << QList<int>{10, -1, -1} << QList<int>{10, 10, 10} << QList<int>{0, 0, 0};
+        QTest::newRow("a shake coming and going") << QList<int>{10, 10, 10} << QList<int>{10, 10, 10} << QList<int>{0, 2, 0};
     }
     void keptTargetGetsTheRowsThatChange()
     {
         QFETCH(QList<int>, tops);
+        QFETCH(QList<int>, heights);
         QFETCH(QList<int>, distortions);
         FrameCanvas kept;
         kept.setKeptTarget(true);
@@ -114,10 +120,10 @@ private slots:
         for (int frame = 0; frame < tops.size(); ++frame) {
             const QImage before = target.copy();
             std::vector<RowSpan> changed;
-            presentBar(kept, tops[frame], distortions[frame], target, &changed);
+            presentBar(kept, tops[frame], heights[frame], distortions[frame], target, &changed);
             FrameCanvas whole;
             QImage want(target.size(), QImage::Format_RGB32);
-            presentBar(whole, tops[frame], distortions[frame], want, nullptr);
+            presentBar(whole, tops[frame], heights[frame], distortions[frame], want, nullptr);
             QCOMPARE(target, want);
             const QString wrong = wrongChangedSpan(before, target, changed, true);
             QVERIFY2(wrong.isEmpty(), qPrintable(QString("frame %1: %2").arg(frame).arg(wrong)));
