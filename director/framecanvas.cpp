@@ -284,6 +284,20 @@ struct PainterState {
     QTransform transform;
 };
 
+// Columns [left, right) of rows [top, bottom) join the rows' spans, within
+// the frame. A moved row's bytes come from further along it: with a
+// distortion, each row's span is all of it.
+void spanRows(std::vector<RowSpan> &spans, int top, int bottom, int left, int right, int width, int distortion)
+{
+    const int height = int(spans.size());
+    top = std::clamp(top, 0, height);
+    bottom = std::clamp(bottom, top, height);
+    left = distortion > 0 ? 0 : std::clamp(left, 0, width);
+    right = distortion > 0 ? width : std::clamp(right, left, width);
+    for (int y = top; y < bottom; ++y)
+        spans[size_t(y)] = spans[size_t(y)].united(RowSpan{left, right});
+}
+
 // Bands per thread: more than one evens out bands that cost more than others,
 // and lets the threads that are running take over from one kept waiting.
 constexpr int bandsPerThread = 2;
@@ -549,13 +563,7 @@ void FrameCanvas::chooseRowsToPaint(const Plan &plan, int distortion)
             composing.plainRow = tinted(composing.plainRow, layer.tint);
             continue;
         }
-        const int top = std::clamp(layer.top, 0, int(height));
-        const int bottom = std::clamp(layer.bottom, top, int(height));
-        // A moved row's bytes come from further along it: all of it is reached.
-        const int left = distortion > 0 ? 0 : std::clamp(layer.left, 0, width);
-        const int right = distortion > 0 ? width : std::clamp(layer.right, left, width);
-        for (int y = top; y < bottom; ++y)
-            composing.reached[size_t(y)] = composing.reached[size_t(y)].united(RowSpan{left, right});
+        spanRows(composing.reached, layer.top, layer.bottom, layer.left, layer.right, width, distortion);
     }
     allRowsToPaint = !keptTarget || !shown.known || shown.reached.size() != height
                      || shown.plainRow != composing.plainRow || shown.distortion != distortion;
@@ -590,14 +598,8 @@ bool FrameCanvas::chooseChangedRows(int distortion)
     const int width = pixels.width();
     rowsToPaint.assign(size_t(height), RowSpan{});
     const auto mark = [&](qreal top, qreal bottom, qreal left, qreal right) {
-        const int first = std::clamp(int(std::floor(top)), 0, height);
-        const int end = std::clamp(int(std::ceil(bottom)), first, height);
-        // A moved row's bytes come from further along it: all of it is written.
-        const RowSpan columns = distortion > 0 ? RowSpan{0, width}
-                                               : RowSpan{std::clamp(int(std::floor(left)), 0, width),
-                                                         std::clamp(int(std::ceil(right)), 0, width)};
-        for (int y = first; y < end; ++y)
-            rowsToPaint[size_t(y)] = rowsToPaint[size_t(y)].united(columns);
+        spanRows(rowsToPaint, int(std::floor(top)), int(std::ceil(bottom)), int(std::floor(left)),
+                 int(std::ceil(right)), width, distortion);
     };
     const size_t count = std::max(shown.drawn.size(), drawn.size());
     for (size_t i = 0; i < count; ++i) {
