@@ -93,8 +93,17 @@ shoot_credits() {
     done
 }
 
+# Polling every tenth of a second forked some 50 processes a second, which
+# took a share of both cores from the paints being measured; the song runs no
+# faster than real time, so most of what is left is slept through at once (a
+# second at most, so that a show that died is noticed), then the rest closely.
 wait_until_song() {  # wait_until_song SECONDS
-    while [ "$(echo "$(song_now) < $1" | bc)" -eq 1 ] && kill -0 "$pid" 2>/dev/null; do sleep 0.1; done
+    local pause
+    while kill -0 "$pid" 2>/dev/null; do
+        pause=$(song_now | awk -v until="$1" '{ left = until - $1; if (left <= 0) exit 1
+            print (left > 1.1 ? 1 : (left > 0.15 ? left - 0.1 : 0.05)) }') || break
+        sleep "$pause"
+    done
 }
 
 # end_of_song [REST]: waits for the show to end by itself and checks its
