@@ -56,8 +56,8 @@ check_exit() {
     local what="the show's exit status is 0${2:+ $2}"
     if [ "$1" -eq 0 ]; then
         check "$what" true
-        # One left all the same: something the show started aborted (and a
-        # stray core hundreds of MB large is written at every start).
+        # A core file after a clean end: something the show started aborted,
+        # and one that does so at every start writes hundreds of MB each time.
         check "nothing it started left a core file" test -z "$(ls "$out"/core/ 2>/dev/null)"
         return 0
     fi

@@ -93,10 +93,11 @@ shoot_credits() {
     done
 }
 
-# Polling every tenth of a second forked some 50 processes a second, which
-# took a share of both cores from the paints being measured; the song runs no
-# faster than real time, so most of what is left is slept through at once (a
-# second at most, so that a show that died is noticed), then the rest closely.
+# Each look at the song's time forks five or six processes: ten looks a second
+# would take a share of both cores from the paints being measured. The song
+# runs no faster than real time, so most of what is left is slept through at
+# once (a second at most, so that a show that died is noticed), then the rest
+# closely.
 wait_until_song() {  # wait_until_song SECONDS
     local pause
     while kill -0 "$pid" 2>/dev/null; do
