@@ -350,8 +350,8 @@ void FrameCanvas::begin(QSize size, QRgb background)
 {
     passPainter.reset();
     layers.clear();
-    drawn.clear();
-    drawnListed = keptTarget;
+    composing.drawn.clear();
+    composing.listed = keptTarget;
     painted = false;
     if (pixels.size() != size) {
         bandViews.clear();
@@ -383,9 +383,9 @@ DrawResult FrameCanvas::draw(DrawCommand &effect)
     const DrawResult result = effect.draw(*passPainter);
     const BlankCanvas::Seen &seen = blank.seen();
     const PainterState after(*passPainter);
-    drawnListed = drawnListed && seen.listedAll;
+    composing.listed = composing.listed && seen.listedAll;
     for (BlankCanvas::Call &call : blank.takeListed())
-        drawn.push_back(Drawn{std::move(call), false, FrameTint{}});
+        composing.drawn.push_back(Drawn{std::move(call), false, FrameTint{}});
     // Nothing drawn and nothing left behind for the next effect: no layer.
     if (seen.calls == 0 && after == before)
         return result;
@@ -419,14 +419,15 @@ DrawResult FrameCanvas::drawSnare(SnareDrawCommand &snare)
     Layer layer;
     if (!readTint(probe, &layer.tint)) {
         // Not one uniform translucent fill after all: painted for real.
-        drawnListed = false;
+        composing.listed = false;
         layer.effect.reset(before.clone());
         addLayer(std::move(layer));
         return result;
     }
     if (layer.tint.add == 0 && layer.tint.keep == 255)
         return result;  // fully transparent: nothing to apply
-    drawn.push_back(Drawn{BlankCanvas::Call(), true, layer.tint});
+    if (keptTarget)
+        composing.drawn.push_back(Drawn{BlankCanvas::Call(), true, layer.tint});
     if (flat)
         flatColour = tinted(flatColour, layer.tint);
     else
@@ -499,11 +500,8 @@ bool FrameCanvas::present(QImage &target, int distortion, std::vector<RowSpan> *
     }
     painted = false;
     layers.clear();
-    if (keptTarget) {
+    if (keptTarget)
         std::swap(shown, composing);
-        shown.drawn = std::move(drawn);
-        shown.listed = drawnListed;
-    }
     return true;
 }
 
@@ -592,7 +590,7 @@ bool FrameCanvas::Drawn::drawsAs(const Drawn &other) const
 // them. False, with nothing chosen, where a difference could be anywhere.
 bool FrameCanvas::chooseChangedRows(int distortion)
 {
-    if (!shown.listed || !drawnListed)
+    if (!shown.listed || !composing.listed)
         return false;
     const int height = pixels.height();
     const int width = pixels.width();
@@ -601,6 +599,7 @@ bool FrameCanvas::chooseChangedRows(int distortion)
         spanRows(rowsToPaint, int(std::floor(top)), int(std::ceil(bottom)), int(std::floor(left)),
                  int(std::ceil(right)), width, distortion);
     };
+    const std::vector<Drawn> &drawn = composing.drawn;
     const size_t count = std::max(shown.drawn.size(), drawn.size());
     for (size_t i = 0; i < count; ++i) {
         const Drawn *was = i < shown.drawn.size() ? &shown.drawn[i] : nullptr;

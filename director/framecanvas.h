@@ -137,7 +137,9 @@ private:
         FrameTint tint{};
         bool drawsAs(const Drawn &other) const;
     };
-    // The kept target's frame, as far as the rows the next frame changes depend on it.
+    // A frame as far as the rows the next frame changes on a kept target
+    // depend on it: the one the target holds, or the one being made (for a
+    // kept target, its pass's calls are listed as they are drawn).
     struct Shown {
         bool known = false;
         uint32_t plainRow = 0;         // the colour of a row no effect reaches, before the distortion
@@ -165,8 +167,6 @@ private:
     bool keptTarget = false;
     Shown shown;                         // what the kept target holds
     Shown composing;                     // the frame being made, once it is presented
-    std::vector<Drawn> drawn;            // what this frame's pass drew, listed for a kept target...
-    bool drawnListed = false;            // ...when all of it could be
     std::vector<RowSpan> rowsToPaint;    // by row, where the frame may differ from the kept target
     bool allRowsToPaint = true;
     std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
