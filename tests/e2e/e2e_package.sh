@@ -40,6 +40,9 @@ sleep 2
 end_with_escape "$pid"
 
 check "the installed desktop entry is valid" desktop-file-validate /usr/share/applications/karnveldt.desktop
+# A menu files it where the archive does: the games' section, the Game category.
+check "the desktop entry's category agrees with the package's section ($(dpkg-deb -f "$deb" Section))" \
+    test "$(dpkg-deb -f "$deb" Section)" = games -a -n "$(grep -x 'Categories=Game;.*' /usr/share/applications/karnveldt.desktop)"
 check "the manual page is installed" test -s /usr/share/man/man6/karnveldt.6.gz
 check "and the capture tool's" test -s /usr/share/man/man6/karnveldt-capture.6.gz
 check "the copyright file lists the fonts compiled in" \
