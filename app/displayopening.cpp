@@ -1,7 +1,9 @@
 #include "displayopening.h"
 
 #include <QRegularExpression>
+#include <cstdarg>
 #include <cstdio>
+#include <dlfcn.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +25,7 @@ QString xDisplayAsked;  // -display, else DISPLAY
 QStringList pluginsTried;
 QStringList pluginsMissing;
 QList<HeldMessage> held;
+QString waylandSaid;  // libwayland's last word on connecting
 
 QString argumentAfter(const QStringList &arguments, const QString &option)
 {
@@ -39,7 +42,8 @@ QString describe(const QString &plugin)
                                        : QStringLiteral("the X11 display \"%1\"").arg(xDisplayAsked);
     if (plugin.startsWith(QLatin1String("wayland"))) {
         const QString socket = qEnvironmentVariable("WAYLAND_DISPLAY", QStringLiteral("wayland-0"));
-        return QStringLiteral("the Wayland display \"%1\"").arg(socket);
+        const QString why = waylandSaid.isEmpty() ? QString() : QLatin1String(": ") + waylandSaid;
+        return QStringLiteral("the Wayland display \"%1\"%2").arg(socket, why);
     }
     return QStringLiteral("Qt's \"%1\" platform").arg(plugin);
 }
@@ -97,6 +101,36 @@ void watch(QtMsgType type, const QMessageLogContext &context, const QString &tex
     held.append({type, context.file, context.line, context.function, context.category, text});
 }
 
+// libwayland writes its errors straight to stderr, past Qt's handler (no
+// XDG_RUNTIME_DIR, say). Its handler is set in the library the Wayland plugin
+// is about to load, without linking the show to it: while the display opens,
+// its lines are held like Qt's, and the last one gives the reason.
+void holdWaylandLine(const char *format, va_list arguments)
+{
+    QString text = QString::vasprintf(format, arguments).trimmed();
+    if (!watching) {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return;
+    }
+    held.append({QtWarningMsg, QByteArray(), 0, QByteArray(), QByteArray(), text});
+    const QLatin1String error("error: ");
+    if (text.startsWith(error))
+        text.remove(0, error.size());
+    if (text.endsWith(QLatin1Char('.')))
+        text.chop(1);
+    waylandSaid = text;
+}
+
+void holdWaylandLines()
+{
+    using LineHandler = void (*)(const char *, va_list);
+    void *library = dlopen("libwayland-client.so.0", RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        return;  // nor can the plugin open a Wayland display
+    if (auto setHandler = reinterpret_cast<void (*)(LineHandler)>(dlsym(library, "wl_log_set_handler_client")))
+        setHandler(holdWaylandLine);
+}
+
 } // namespace
 
 DisplayOpening::DisplayOpening(const QStringList &arguments)
@@ -109,6 +143,8 @@ DisplayOpening::DisplayOpening(const QStringList &arguments)
         xDisplayAsked = qEnvironmentVariable("DISPLAY");
     watching = true;
     qtHandler = qInstallMessageHandler(watch);
+    if (platformAsked.contains(QLatin1String("wayland")))
+        holdWaylandLines();
 }
 
 void DisplayOpening::opened()

@@ -65,6 +65,10 @@ TABLE
 check_table QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=no-such-socket <<'TABLE'
 --mute|1|no display could be opened: tried the Wayland display "no-such-socket"
 TABLE
+# libwayland says this one itself, on stderr: the one line gives its reason.
+check_table -u XDG_RUNTIME_DIR -u WAYLAND_DISPLAY QT_QPA_PLATFORM=wayland <<'TABLE'
+--mute|1|no display could be opened: tried the Wayland display "wayland-0": XDG_RUNTIME_DIR is invalid or not set
+TABLE
 
 # A bad frame thread count is refused like a bad option.
 for threads in 0 65 two; do
