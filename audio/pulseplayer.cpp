@@ -93,6 +93,9 @@ void PulsePlayer::watch()
     case PulseStream::State::Ready:
         resume();
         break;
+    case PulseStream::State::LeadIn:
+        handOver();
+        break;
     case PulseStream::State::Failed:
         loseServer("lost the sound server");
         break;
@@ -178,20 +181,32 @@ void PulsePlayer::tryServer()
     stream = std::move(candidate);
 }
 
-// A server took the stream again: the sound goes on from the sample the
-// silent clock says is heard now, which is where the show stands. Until now
-// the silent clock kept the time, however long the server took; it keeps it
-// while the server's sink is suspended, and if the stream fails even now.
+// A server took the stream again. Its sink may take a second or two to
+// start (an idle null sink does), so the stream plays silence until the
+// server's clock for it moves, and the silent clock keeps the time meanwhile,
+// as it does while the sink is suspended.
 void PulsePlayer::resume()
 {
-    if (stream->sinkSuspended())
+    if (!stream->sinkSuspended())
+        stream->releaseInSilence();
+}
+
+// The sink plays: the sound goes on from the sample the silent clock will
+// have reached when the silence given so far has played, so the show's clock
+// passes from the one to the other without a jump. A sink that never starts
+// is given up on quietly, the silent clock still running, and tried again.
+void PulsePlayer::handOver()
+{
+    if (stalled())
+        return loseServer("the sound server stopped taking the sound");
+    if (!stream->leadInHeard())
         return;
     qint64 from = 0;
     {
         QMutexLocker lock(&streamLock);
         silence.stop();
-        from = device.handedSample();
-        if (!stream->release()) {
+        from = stream->takeUp();
+        if (from < 0) {
             silence.start(device.handedSample());
             return;
         }

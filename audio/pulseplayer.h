@@ -40,6 +40,7 @@ private:
     void loseServer(const char *why);
     void tryServer();
     void resume();
+    void handOver();
     void finish();
 
     XmpDevice &device;

@@ -3,6 +3,7 @@
 #include "monotonic.h"
 #include "xmpdevice.h"
 
+#include <cstring>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
@@ -127,6 +128,39 @@ bool PulseStream::release()
     return true;
 }
 
+bool PulseStream::releaseInSilence()
+{
+    MainloopLock lock(mainloop);
+    if (current != State::Ready)
+        return false;
+    lastAskedNanoseconds = monotonicNanoseconds();
+    current = State::LeadIn;
+    const size_t writable = pa_stream_writable_size(stream);
+    if (writable != size_t(-1) && writable > 0)
+        write(writable);
+    return true;
+}
+
+bool PulseStream::leadInHeard()
+{
+    MainloopLock lock(mainloop);
+    return current == State::LeadIn && playedNow() > 0;
+}
+
+qint64 PulseStream::takeUp()
+{
+    MainloopLock lock(mainloop);
+    if (current != State::LeadIn)
+        return -1;
+    // Held under the lock, the audio thread writes no more silence meanwhile.
+    const qint64 silenceLeft = writtenSamples - playedNow();
+    QByteArray thrownAway(int(silenceLeft * XmpDevice::bytesPerSample), Qt::Uninitialized);
+    device.read(thrownAway.data(), thrownAway.size());
+    firstSample = device.handedSample();
+    current = State::Playing;
+    return firstSample;
+}
+
 bool PulseStream::sinkSuspended()
 {
     MainloopLock lock(mainloop);
@@ -149,6 +183,12 @@ PulseStream::State PulseStream::settle()
 qint64 PulseStream::heardSample()
 {
     MainloopLock lock(mainloop);
+    return firstSample + playedNow() - leadInSamples;
+}
+
+// Samples the server has played, by its word; under the mainloop lock.
+qint64 PulseStream::playedNow()
+{
     // A stream that has failed no longer says: it stays where it was last heard.
     // Until the server says the stream plays, it stays where it starts:
     // interpolation would run on as if it played while a sink is slow to
@@ -160,7 +200,7 @@ qint64 PulseStream::heardSample()
         playedSamples = writtenSamples;
     else if (timing && timing->playing && pa_stream_get_time(stream, &played) == 0)
         playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
-    return firstSample + playedSamples;
+    return playedSamples;
 }
 
 void PulseStream::enter(State state)
@@ -206,7 +246,8 @@ void PulseStream::streamChanged(pa_stream *stream, void *self)
 void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self)
 {
     auto *player = static_cast<PulseStream *>(self);
-    if (player->current != State::Ready && player->current != State::Playing)
+    if (player->current == State::Connecting || player->current == State::Connected
+        || player->current == State::Starting)
         player->enter(State::Failed);
 }
 
@@ -220,7 +261,7 @@ void PulseStream::ranDry(pa_stream *stream, void *self)
     qint64 sample = player->playedSamples;
     if (pa_stream_get_time(stream, &played) == 0)
         sample = qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC);
-    player->underflowSample = player->firstSample + sample;
+    player->underflowSample = player->firstSample + sample - player->leadInSamples;
     ++player->underflowCount;
 }
 
@@ -232,10 +273,11 @@ void PulseStream::drained(pa_stream *, int success, void *self)
 void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 {
     auto *player = static_cast<PulseStream *>(self);
-    if (player->current == State::Playing) {
+    if (player->current == State::Playing || player->current == State::LeadIn)
         player->lastAskedNanoseconds = monotonicNanoseconds();
+    // Asked in the lead-in, the sink may still be starting: no sign that it plays.
+    if (player->current == State::Playing)
         player->asked = true;
-    }
     player->write(bytes);
 }
 
@@ -244,7 +286,7 @@ void PulseStream::writable(pa_stream *, size_t bytes, void *self)
 // so that a short last stretch is heard too.
 void PulseStream::write(size_t bytes)
 {
-    if (ended || current != State::Playing)
+    if (ended || (current != State::Playing && current != State::LeadIn))
         return;
     // release() writes the first bytes from the caller's thread; the raise
     // waits for the first write on the audio thread itself.
@@ -255,6 +297,13 @@ void PulseStream::write(size_t bytes)
     void *data = nullptr;
     if (pa_stream_begin_write(stream, &data, &bytes) < 0 || !data)
         return;
+    if (current == State::LeadIn) {
+        std::memset(data, 0, bytes);
+        pa_stream_write(stream, data, bytes, nullptr, 0, PA_SEEK_RELATIVE);
+        writtenSamples += qint64(bytes) / XmpDevice::bytesPerSample;
+        leadInSamples += qint64(bytes) / XmpDevice::bytesPerSample;
+        return;
+    }
     const qint64 got = qMax<qint64>(device.read(static_cast<char *>(data), qint64(bytes)), 0);
     if (got > 0) {
         pa_stream_write(stream, data, size_t(got), nullptr, 0, PA_SEEK_RELATIVE);

@@ -13,8 +13,9 @@ class XmpDevice;
 
 class PulseStream {
 public:
-    // Ready: the stream is there, waiting for release() before it reads the device.
-    enum class State { Connecting, Connected, Starting, Ready, Playing, Failed };
+    // Ready: the stream is there, waiting for release() before it reads the
+    // device. LeadIn: released in silence, waiting for takeUp().
+    enum class State { Connecting, Connected, Starting, Ready, LeadIn, Playing, Failed };
 
     explicit PulseStream(XmpDevice &device);
     ~PulseStream();
@@ -31,13 +32,26 @@ public:
     // thread from then on. False, with the device untouched, when the stream
     // is not Ready (it may have failed since it was seen Ready).
     bool release();
+    // Once Ready: plays silence, leaving the device to whoever holds it, so
+    // that a sink slow to start keeps no one waiting. False when not Ready.
+    bool releaseInSilence();
+    // The server has begun to play the silence: the stream's clock moves.
+    bool leadInHeard();
+    // In the lead-in, with the device at the sample heard now: the device
+    // goes on, from the bytes heard once the silence given so far has played
+    // (those before it are thrown away), so that the stream's clock takes up
+    // where the caller's stands. Returns that sample, or -1 (the device
+    // untouched) when the stream is not in its lead-in.
+    qint64 takeUp();
     // Blocks while the state is Connecting or Starting.
     State settle();
     State state() const { return current; }
 
     // The song sample leaving the server now: the first sample released until
     // the stream has played anything, then that plus what the server says it
-    // has played.
+    // has played. A lead-in's silence counts back from the first sample, so
+    // while the rest of it plays, this runs on from where the caller's clock
+    // stood at takeUp().
     qint64 heardSample();
     // The song's end has been handed to the server.
     bool allWritten() const { return ended; }
@@ -63,6 +77,7 @@ private:
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
     void write(size_t bytes);
+    qint64 playedNow();
 
     XmpDevice &device;
     pa_threaded_mainloop *mainloop;
@@ -70,7 +85,8 @@ private:
     pa_stream *stream = nullptr;
     qint64 firstSample = 0;
     qint64 playedSamples = 0;  // by the server's last word
-    qint64 writtenSamples = 0;
+    qint64 writtenSamples = 0;  // the lead-in's silence among them
+    qint64 leadInSamples = 0;
     bool raised = false;  // the audio thread's priority, once
     std::atomic<State> current{State::Connecting};
     std::atomic<bool> ended{false};
