@@ -1,6 +1,7 @@
 // The capture's staging on a disk of its own (a 1 MB tmpfs, so run as root):
 // a new set goes into DIR whole or not at all, on a full disk or one that
 // turns read-only, and a failure leaves DIR and the disk as they were.
+#include "../tools/capture/filewrite.h"
 #include "../tools/capture/staging.h"
 
 #include <QtTest>
@@ -19,13 +20,6 @@ QStringList listing(const QString &path)
     return entries;
 }
 
-// Why not all of it was written; empty when it was.
-QString put(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    const bool whole = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush();
-    return whole ? QString() : "not written: " + file.errorString();
-}
 
 } // namespace
 
@@ -44,7 +38,7 @@ private slots:
             QSKIP("mounting a tmpfs needs root");
         QDir(disk).mkdir("shots");
         for (const QString &file : {"file=", "shots/audio.wav=earlier", "shots/frame-000001.png=earlier", "shots/notes.txt=kept"})
-            QCOMPARE(put(path(file.section('=', 0, 0)), file.section('=', 1).toLatin1()), QString());
+            QCOMPARE(writeWholeFile(path(file.section('=', 0, 0)), file.section('=', 1).toLatin1()), QString());
     }
     void cleanup() { ::umount2(qPrintable(disk), MNT_DETACH); }
 
@@ -57,7 +51,7 @@ private slots:
         const QString earlier = "audio.wav=earlier frame-000001.png=earlier";
         QTest::newRow("full disk: renaming still commits") << "shots" << "full" << "" << "audio.wav=new frame-000002.png=new";
         QTest::newRow("full disk, undone after the commit") << "shots" << "full, undo" << "" << earlier;
-        QTest::newRow("full disk: a staged file does not fit") << "new/shots" << "overflow" << "not written" << earlier;
+        QTest::newRow("full disk: a staged file does not fit") << "new/shots" << "overflow" << "No space left on device" << earlier;
         QTest::newRow("read-only before the commit") << "shots" << "read-only" << "cannot move the earlier capture aside (audio.wav: Read-only file system); " << earlier;
         QTest::newRow("a directory in the way: moved back") << "shots" << "directory"
             << "(frame-000002.png: Is a directory); it holds what it held before" << earlier + " frame-000002.png=/";
@@ -79,10 +73,10 @@ private slots:
             Staging staging;
             if (staging.prepare(path(out), &error)) {
                 for (const QString &name : {"audio.wav", "frame-000002.png"})
-                    QCOMPARE(put(staging.path(name), "new"), QString());
+                    QCOMPARE(writeWholeFile(staging.path(name), "new"), QString());
                 if (trouble.startsWith("full"))
-                    put(path("filler"), QByteArray(1 << 20, 'x'));
-                error = trouble == "overflow" ? put(staging.path("big"), QByteArray(1 << 21, 'x')) : QString();
+                    writeWholeFile(path("filler"), QByteArray(1 << 20, 'x'));
+                error = trouble == "overflow" ? writeWholeFile(staging.path("big"), QByteArray(1 << 21, 'x')) : QString();
                 if (trouble == "read-only")
                     QVERIFY(mountDisk(MS_REMOUNT | MS_RDONLY));
                 if (trouble == "directory")

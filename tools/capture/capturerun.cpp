@@ -104,24 +104,29 @@ private:
             videoDraft = makeVideoDraft(options.videoFile, &error);
             if (!videoDraft)
                 return refuse(error);
+            videoFormat = videoFormatFor(options.videoFile);
         }
-        const FrameOutput output = options.flashCheck ? FrameOutput::FlashCheck
-                                   : toVideo()        ? FrameOutput::Video
-                                                      : FrameOutput::Pngs;
-        const QString problem = captureMemoryProblem(options.size, output, workers, frameThreadCount);
-        return problem.isEmpty() || refuse(problem);
+        return true;
     }
 
     bool listen()
     {
         QString error;
-        return decodeSong(song, true, &error) || refuse(error, captureBroken);
+        // The flash check judges pictures only: it keeps no sound.
+        return decodeSong(song, !options.flashCheck, &error) || refuse(error, captureBroken);
     }
 
     bool plan()
     {
         range = planCapture(qint64(song.records.size()), song.samplesPerPlayerFrame, options.rate, options.fps,
                             options.fromMicroseconds, options.toMicroseconds);
+        const FrameOutput output = options.flashCheck                             ? FrameOutput::FlashCheck
+                                   : !toVideo()                                   ? FrameOutput::Pngs
+                                   : videoFormat->extension == QLatin1String(".gif") ? FrameOutput::Gif
+                                                                                  : FrameOutput::Video;
+        const QString problem = captureMemoryProblem(options.size, output, workers, frameThreadCount, frames());
+        if (!problem.isEmpty())
+            return refuse(problem);
         return !range.isEmpty()
             || refuse(emptyRangeReason(options, qint64(song.records.size()) * song.samplesPerPlayerFrame));
     }
@@ -161,9 +166,13 @@ private:
             setup.size = options.size;
             setup.fps = fps;
             setup.wavPath = staging.path(wavName);
-            setup.videoDelaySeconds = double(range.firstVideoFrame) / fps - double(range.firstSample) / songSampleRate;
-            setup.seconds = std::max(double(range.endSample - range.firstSample) / songSampleRate,
-                                     std::max(setup.videoDelaySeconds, 0.0) + double(frames()) / fps);
+            setup.format = videoFormat;
+            setup.seconds = double(frames()) / fps;
+            if (!videoFormat->audioCodec.isEmpty()) {
+                setup.videoDelaySeconds = double(range.firstVideoFrame) / fps - double(range.firstSample) / songSampleRate;
+                setup.seconds = std::max(double(range.endSample - range.firstSample) / songSampleRate,
+                                         std::max(setup.videoDelaySeconds, 0.0) + setup.seconds);
+            }
             setup.outputPath = videoDraft->fileName();
             auto video = std::make_unique<FfmpegFrameSink>(setup);
             if (!video->start())
@@ -262,6 +271,7 @@ private:
     QString ffmpeg;
     QString ffprobe;
     std::unique_ptr<QTemporaryFile> videoDraft;
+    const VideoFormat *videoFormat = nullptr;
     SongRecords song;
     CapturePlan range;
     Staging staging;
