@@ -156,7 +156,7 @@ double processorSeconds()
 
 // The whole song drawn step by step, as the window draws it when it paints
 // every step: composed, then written onto a surface that keeps the frame before.
-SongFigures timeSong(const std::vector<xmp_frame_info> &song, QSize size, int threads)
+SongFigures timeSong(const SongRecords &song, QSize size, int threads)
 {
     QImage surface(size, QImage::Format_RGB32);
     bloodSpawned = false;
@@ -240,8 +240,8 @@ int main(int argc, char **argv)
     const std::vector<int> threadCounts =
         frameCode == windowFrame && threads > 1 ? std::vector<int>{threads, 1} : std::vector<int>{1};
 
-    const std::vector<xmp_frame_info> song = playWholeSong();
-    if (song.empty()) {
+    const SongRecords song = playWholeSong();
+    if (song.records.empty()) {
         std::fprintf(stderr, "karnveldt-framebench: the music does not play\n");
         return 1;
     }

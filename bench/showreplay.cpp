@@ -5,7 +5,6 @@
 #include "effectpass.h"
 #include "killdrawcommand.h"
 #include "snaredrawcommand.h"
-#include "xmpdevice.h"
 
 #include <QImage>
 #include <QPainter>
@@ -13,38 +12,18 @@
 #include <cstring>
 #include <tuple>
 
-namespace {
-
-struct Player : XmpDevice {
-    using XmpDevice::readData;
-};
-
-} // namespace
-
-std::vector<xmp_frame_info> playWholeSong()
+SongRecords playWholeSong()
 {
-    Player player;
-    std::vector<xmp_frame_info> song;
-    if (!player.open(QIODevice::ReadOnly))
-        return song;
-    char sound[4 * songSamplesPerPlayerFrame];
-    // Each read of one player frame's bytes plays exactly that frame; the
-    // device delivers nothing once the song has wrapped.
-    while (player.readData(sound, sizeof sound) == qint64(sizeof sound))
-        song.push_back(player.frameInfo);
+    SongRecords song;
+    QString error;
+    if (!decodeSong(song, false, &error))
+        return SongRecords();
     return song;
 }
 
-const xmp_frame_info &recordForStep(const std::vector<xmp_frame_info> &song, qint64 step, int rate)
+size_t stepsInSong(const SongRecords &song, int rate)
 {
-    static const xmp_frame_info zeroed{};
-    const qint64 frame = playerFrameForStep(step, rate, songSamplesPerPlayerFrame);
-    return frame < 0 ? zeroed : song[size_t(frame)];
-}
-
-size_t stepsInSong(const std::vector<xmp_frame_info> &song, int rate)
-{
-    return size_t(stepsInSong(qint64(song.size()), rate, songSamplesPerPlayerFrame));
+    return size_t(stepsInSong(qint64(song.records.size()), rate, song.samplesPerPlayerFrame));
 }
 
 xmp_frame_info silentRecord()
@@ -133,7 +112,7 @@ FrameCensus paintAndCount(Scene &scene, const xmp_frame_info &record)
     return census;
 }
 
-std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song)
+std::vector<ChosenFrame> chooseFrames(const SongRecords &song)
 {
     std::vector<ChosenFrame> frames;
     {

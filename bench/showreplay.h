@@ -6,24 +6,23 @@
 
 #include "cuestep.h"
 #include "scene.h"
+#include "songrecords.h"
 #include "steptiming.h"
 
 #include <memory>
 #include <vector>
 #include <xmp.h>
 
-// Every player frame's record of the compiled-in module, in playing order.
-// Needs a Q(Gui)Application, as the module device does.
-std::vector<xmp_frame_info> playWholeSong();
+// Every player frame's record of the compiled-in module, without its sound;
+// none when the music does not play. Needs a Q(Gui)Application, as the module
+// device does.
+SongRecords playWholeSong();
 
 // The module's player frames all have this many samples.
 constexpr int songSamplesPerPlayerFrame = 648;  // one tick at the module's 170 BPM
 
-// The record step `step` sees at `rate` steps per second; the first step sees
-// the device's zeroed record.
-const xmp_frame_info &recordForStep(const std::vector<xmp_frame_info> &song, qint64 step, int rate);
 // Steps that fall inside the song at `rate` steps per second.
-size_t stepsInSong(const std::vector<xmp_frame_info> &song, int rate);
+size_t stepsInSong(const SongRecords &song, int rate);
 
 // A record in which no watched channel has a voice or an instrument: once the
 // watchers have seen it, it cues nothing.
@@ -73,7 +72,7 @@ struct ChosenFrame {
 // paints stripes, title and credits); "blackout" (its first frame); and
 // "shaken" (the largest distortion with two snare flashes at once);
 // "strokes" (the most sword strokes, then the most live effects).
-std::vector<ChosenFrame> chooseFrames(const std::vector<xmp_frame_info> &song);
+std::vector<ChosenFrame> chooseFrames(const SongRecords &song);
 
 // One frame's cue step and effect pass, as the window runs them, on a tiny
 // image (effects advance the same at any size), and what the frame showed.
@@ -82,7 +81,7 @@ FrameCensus paintAndCount(Scene &scene, const xmp_frame_info &record);
 // Runs the whole song from its start at `rate` paints per second, calling
 // visit(paint, stateBeforeThePaint, census) after each paint.
 template <typename Visit>
-void walkSong(const std::vector<xmp_frame_info> &song, int rate, Visit visit)
+void walkSong(const SongRecords &song, int rate, Visit visit)
 {
     bloodSpawned = false;  // a fresh show
     Scene scene;

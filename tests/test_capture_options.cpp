@@ -113,6 +113,9 @@ private slots:
         QTest::newRow("rate twice") << QStringList{"--out", "o", "--rate", "60", "--rate", "120"} << "--rate";
         QTest::newRow("video with odd width") << QStringList{"--out", "o", "--video", "v.mp4", "--size", "641x360"} << "--video";
         QTest::newRow("video with empty name") << QStringList{"--out", "o", "--video="} << "--video";
+        QTest::newRow("video of no format taken") << QStringList{"--out", "o", "--video", "v.avi"} << ".mp4, .webm, .webp or .gif";
+        QTest::newRow("video named only by an extension") << QStringList{"--out", "o", "--video", ".gif"} << "--video";
+        QTest::newRow("GIF faster than its frames can last") << QStringList{"--out", "o", "--video", "v.GIF"} << "--fps 50";
         QTest::newRow("flash check with --out") << QStringList{"--flash-check", "--out", "o"} << "--flash-check";
         QTest::newRow("flash check with --video") << QStringList{"--flash-check", "--video", "v.mp4"} << "--flash-check";
     }

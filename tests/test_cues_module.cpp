@@ -9,8 +9,8 @@
 #include "notedrawcommand.h"
 #include "parrydrawcommand.h"
 #include "snaredrawcommand.h"
+#include "songrecords.h"
 
-#include <QFile>
 #include <QtTest>
 #include <array>
 #include <map>
@@ -47,32 +47,23 @@ private slots:
     // Plays the whole song once, painting every player frame exactly once.
     void initTestCase()
     {
-        QFile file(":/music.xm");
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QByteArray bytes = file.readAll();
-        xmp_context context = xmp_create_context();
-        QCOMPARE(xmp_load_module_from_memory(context, bytes.data(), bytes.size()), 0);
-        QCOMPARE(xmp_start_player(context, 44100, 0), 0);
+        SongRecords song;
+        QString error;
+        QVERIFY2(decodeSong(song, false, &error), qPrintable(error));
         bloodSpawned = false;
         ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};
-        auto *info = new xmp_frame_info;
-        while (xmp_play_frame(context) == 0) {
-            xmp_get_frame_info(context, info);
-            if (info->loop_count > 0)
-                break;
+        for (const xmp_frame_info &info : song.records) {
             EffectSet effects;
-            runCueStep(*info, watchers, effects);
+            runCueStep(info, watchers, effects);
             for (int i = 0; i < effects.size(); ++i) {
                 DrawCommand *effect = effects.at(i);
-                ++spawned[size_t(info->pos)][cueOf(effect)];
+                ++spawned[size_t(info.pos)][cueOf(effect)];
                 if (auto *blood = dynamic_cast<BloodDrawCommand *>(effect))
                     bloods.push_back(*blood);
                 if (auto *kill = dynamic_cast<KillDrawCommand *>(effect))
-                    killPositions.push_back({kill->songPosition, info->pos * info->num_rows + info->row});
+                    killPositions.push_back({kill->songPosition, info.pos * info.num_rows + info.row});
             }
         }
-        delete info;
-        xmp_free_context(context);
     }
 
     void spawnsPerOrderPosition_data()

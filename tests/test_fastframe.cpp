@@ -93,9 +93,9 @@ QString difference(const QImage &reference, const QImage &fast)
     return count == 0 ? QString() : QStringLiteral("%1 pixels differ, first %2").arg(count).arg(first);
 }
 
-const std::vector<xmp_frame_info> &song()
+const SongRecords &song()
 {
-    static const std::vector<xmp_frame_info> records = playWholeSong();
+    static const SongRecords records = playWholeSong();
     return records;
 }
 
@@ -108,7 +108,7 @@ private slots:
     void initTestCase()
     {
         registerShowFonts();
-        QVERIFY2(!song().empty(), "the music does not play");
+        QVERIFY2(!song().records.empty(), "the music does not play");
     }
 
     void wholeSongMatchesFrameByFrame_data()

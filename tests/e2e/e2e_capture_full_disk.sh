@@ -1,6 +1,7 @@
-# The capture onto a full disk (a 2 MB tmpfs, so run as root): a video and a
-# frame set that do not fit end with status 2 and the reason, naming the path
-# given, and leave the earlier set in DIR whole, with nothing else behind.
+# The capture onto a full disk (a 2 MB tmpfs, so run as root): videos, a
+# frame set and a sound that do not fit end with status 2 and the reason,
+# naming the path given, and leave the earlier set in DIR whole, with nothing
+# else behind.
 source "$(dirname "$0")/lib.sh"
 capture=$(realpath "$build/tools/capture/karnveldt-capture")
 out=$(realpath "$out")
@@ -34,6 +35,8 @@ while IFS='|' read -r arguments names; do
         test "$(ls -A . shots | tr '\n' ' ')" = ".: shots  shots: $(cut -d' ' -f3 "$out/earlier.md5" | tr '\n' ' ')"
 done <<'TABLE'
 --out shots --from 10 --to 20 --size 640x360 --video shots/v.mp4|cannot make the video shots/v.mp4
+--out shots --from 10 --to 20 --size 640x360 --video shots/v.webm|cannot make the video shots/v.webm
+--out shots --from 0 --to 20 --size 640x360 --video shots/v.webp|cannot write shots/audio.wav
 --out shots --from 10 --to 20 --size 640x360|cannot write shots/frame-
 TABLE
 finish

@@ -1,5 +1,7 @@
 #include "captureoptions.h"
 
+#include "videoformats.h"
+
 #include <QCommandLineParser>
 #include <QRegularExpression>
 #include <cmath>
@@ -9,6 +11,7 @@ namespace {
 constexpr int maxRate = 1000;
 constexpr int maxSide = 16384;
 constexpr double maxSeconds = 1e6;
+constexpr int maxGifRate = 50;
 
 bool parseRate(const QString &text, int &rate)
 {
@@ -61,10 +64,12 @@ QString captureUsage()
 {
     return QStringLiteral(
         "usage: karnveldt-capture [--rate R] [--fps N] [--size WxH] [--from SECONDS]\n"
-        "                         [--to SECONDS] [--gentle] --out DIR [--video FILE.mp4]\n"
+        "                         [--to SECONDS] [--gentle] --out DIR [--video FILE]\n"
         "       karnveldt-capture [same options] --flash-check\n"
         "Plays the show without sound or window and writes DIR/audio.wav and\n"
-        "DIR/frame-NNNNNN.png, or with --video an H.264/AAC video made by ffmpeg.\n"
+        "DIR/frame-NNNNNN.png, or with --video a video made by ffmpeg.\n"
+        "Without --gentle the pictures flash red, fast enough to trigger seizures\n"
+        "in people with photosensitive epilepsy: make clips to share with --gentle.\n"
         "  --rate R       painted frames per second of song time (default %1)\n"
         "  --fps N        video frames per second (default %2)\n"
         "  --size WxH     picture size (default 1920x1080)\n"
@@ -72,7 +77,10 @@ QString captureUsage()
         "  --to SECONDS   song time where writing stops (default: the song's end)\n"
         "  --out DIR      where audio.wav and the frames go; a capture replaces\n"
         "                 the audio.wav and frame-*.png an earlier one left there\n"
-        "  --video FILE   pipe the frames and the sound to ffmpeg instead of PNGs\n"
+        "  --video FILE   pipe the frames to ffmpeg instead of PNGs, in the format\n"
+        "                 of FILE's extension: .mp4 (H.264, AAC sound), .webm (VP9,\n"
+        "                 Opus sound), .webp or .gif (animated, no sound; a GIF\n"
+        "                 keeps every frame in memory until its palette is made)\n"
         "  --gentle       the show's gentle look, without its flashing\n"
         "  --flash-check  write nothing; print every one-second window with more\n"
         "                 than 3 general or red flashes over a quarter of a field\n"
@@ -144,6 +152,12 @@ ParsedCaptureOptions parseCaptureOptions(const QStringList &arguments)
     options.videoFile = parser.value(video);
     if (parser.isSet(video) && options.videoFile.isEmpty())
         return failure(QStringLiteral("--video wants a file name"));
+    if (!options.videoFile.isEmpty() && !videoFormatFor(options.videoFile))
+        return failure(QStringLiteral("--video makes %1 files, not '%2'").arg(videoExtensions(), options.videoFile));
+    // A GIF's frames last whole hundredths of a second, and viewers slow those under two down to ten.
+    if (options.videoFile.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive) && options.fps > maxGifRate)
+        return failure(QStringLiteral("--video makes a GIF at --fps %1 at most (50, 25, 20 or 10 keep an even pace), not %2")
+                           .arg(maxGifRate).arg(options.fps));
     // yuv420p halves the colour planes in both directions.
     if (!options.videoFile.isEmpty() && (options.size.width() % 2 || options.size.height() % 2))
         return failure(QStringLiteral("--video needs an even width and height, not %1x%2")

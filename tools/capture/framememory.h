@@ -14,3 +14,11 @@ qint64 usableMemory();
 // plus `fixedBytes`, fit in `usable`; otherwise what to tell the user,
 // naming the largest size of the same shape that fits.
 QString frameMemoryProblem(QSize size, qint64 bytesPerPixel, qint64 fixedBytes, qint64 usable);
+
+// Where a capture's frames go, which decides how many it holds at once.
+enum class FrameOutput { FlashCheck, Pngs, Video, Gif };
+
+// frameMemoryProblem for a capture of `videoFrames` frames of `size` into
+// `output`, with `pngWorkers` PNG encoders and `frameThreads` threads
+// composing each frame.
+QString captureMemoryProblem(QSize size, FrameOutput output, int pngWorkers, int frameThreads, qint64 videoFrames);

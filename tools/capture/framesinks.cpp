@@ -1,9 +1,15 @@
 #include "framesinks.h"
 
+#include "animatedwebp.h"
+#include "filewrite.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImageWriter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <cmath>
 #include <cstring>
@@ -20,8 +26,6 @@ constexpr size_t maxWaitingFrames = 4;
 // Of ffmpeg's messages, enough to hold its last few errors.
 constexpr int logBytesKept = 4000;
 
-// Encoded in memory and written with QFile, so that a failed write says why
-// ("No space left on device") instead of libpng's "Write Error".
 // ffmpeg's and ffprobe's messages on one line, without the "[mov,mp4 @ 0x55b0]" of each.
 QString oneLine(const QByteArray &messages)
 {
@@ -32,6 +36,15 @@ QString oneLine(const QByteArray &messages)
     return lines.join(QStringLiteral(" / "));
 }
 
+// How far a video's length may be from the one asked for: where the sound's
+// blocks and the last frame end.
+double lengthSlack(int fps)
+{
+    return 0.05 + 2.0 / fps;
+}
+
+// Encoded in memory and written whole, so that a failed write says why
+// ("No space left on device") instead of libpng's "Write Error".
 QString writePng(const QString &path, const QImage &image)
 {
     QByteArray png;
@@ -41,10 +54,8 @@ QString writePng(const QString &path, const QImage &image)
     writer.setQuality(pngQuality);
     if (!writer.write(image))
         return QStringLiteral("cannot encode %1: %2").arg(path, writer.errorString());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.flush())
-        return QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-    return QString();
+    const QString why = writeWholeFile(path, png);
+    return why.isEmpty() ? QString() : QStringLiteral("cannot write %1: %2").arg(path, why);
 }
 
 } // namespace
@@ -150,21 +161,18 @@ FfmpegFrameSink::~FfmpegFrameSink()
 
 bool FfmpegFrameSink::start()
 {
+    const bool withSound = !setup.format->audioCodec.isEmpty();
     const QString size = QStringLiteral("%1x%2").arg(setup.size.width()).arg(setup.size.height());
     QStringList arguments{
         "-hide_banner", "-nostats", "-loglevel", "error", "-y",
         "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size", size,
         "-framerate", QString::number(setup.fps)};
-    if (setup.videoDelaySeconds > 0)
+    if (withSound && setup.videoDelaySeconds > 0)
         arguments << "-itsoffset" << QString::number(setup.videoDelaySeconds, 'f', 6);
-    arguments << "-i" << "pipe:0" << "-i" << setup.wavPath
-              << "-map" << "0:v" << "-map" << "1:a"
-              << "-c:v" << "libx264" << "-preset" << "medium" << "-crf" << "18" << "-pix_fmt" << "yuv420p"
-              << "-c:a" << "aac" << "-b:a" << "192k"
-              // No dates, encoder-version tags or copied metadata: the same frames give the same file.
-              << "-map_metadata" << "-1" << "-fflags" << "+bitexact"
-              << "-flags:v" << "+bitexact" << "-flags:a" << "+bitexact"
-              << "-movflags" << "+faststart" << "-f" << "mp4" << setup.outputPath;
+    arguments << "-i" << "pipe:0";
+    if (withSound)
+        arguments << "-i" << setup.wavPath << "-map" << "0:v" << "-map" << "1:a";
+    arguments << setup.format->encoding << setup.outputPath;
     // Its messages stay in memory: a log file could not be written on the full
     // disk whose error it would have to tell.
     process.setStandardOutputFile(QProcess::nullDevice());
@@ -183,31 +191,62 @@ QString FfmpegFrameSink::ffmpegFailure(const QString &what)
     return said.isEmpty() ? what : what + QStringLiteral("; ffmpeg said: ") + said;
 }
 
-// Empty when ffprobe finds every frame written and the length asked for.
+// Empty when the file holds every frame written, the length asked for and
+// the codecs of its format.
 QString FfmpegFrameSink::readBackProblem() const
 {
+    const double slack = lengthSlack(setup.fps);
+    if (setup.format->videoCodec == QLatin1String("webp")) {
+        // The encoder stores a run of like frames as one longer frame, so the
+        // frames shown are counted by their durations.
+        const AnimatedWebp webp = readAnimatedWebp(setup.outputPath);
+        if (!webp.problem.isEmpty())
+            return QStringLiteral("it does not read back: %1").arg(webp.problem);
+        if (webp.codec != QLatin1String("VP8"))
+            return QStringLiteral("it reads back as %1, not lossy VP8").arg(webp.codec);
+        if (webp.frames > framesWritten || std::abs(webp.milliseconds / 1000.0 - setup.seconds) > slack)
+            return QStringLiteral("it reads back as %1 frames in %2 s, not %3 in %4 s")
+                .arg(webp.frames).arg(webp.milliseconds / 1000.0, 0, 'f', 3)
+                .arg(framesWritten).arg(setup.seconds, 0, 'f', 3);
+        return QString();
+    }
     QProcess probe;
-    probe.start(setup.ffprobe, {"-v", "error", "-count_packets", "-select_streams", "v:0",
-                                "-show_entries", "stream=nb_read_packets:format=duration",
-                                "-of", "default=noprint_wrappers=1", setup.outputPath});
+    probe.start(setup.ffprobe, {"-v", "error", "-count_packets",
+                                "-show_entries", "stream=codec_type,codec_name,nb_read_packets:format=duration",
+                                "-of", "json", setup.outputPath});
     if (!probe.waitForFinished(-1) || probe.exitStatus() != QProcess::NormalExit)
         return QStringLiteral("ffprobe could not read it back (%1)").arg(probe.errorString());
     const QString said = oneLine(probe.readAllStandardError());
     if (probe.exitCode() != 0)
         return QStringLiteral("ffprobe cannot read it back: %1").arg(said);
+    const QString problem = probedProblem(probe.readAllStandardOutput());
+    return problem.isEmpty() || said.isEmpty() ? problem : problem + ": " + said;
+}
+
+QString FfmpegFrameSink::probedProblem(const QByteArray &json) const
+{
+    const QJsonObject probed = QJsonDocument::fromJson(json).object();
     qint64 packets = -1;
-    double seconds = -1;
-    for (const QString &line : QString::fromLatin1(probe.readAllStandardOutput()).split('\n')) {
-        if (line.startsWith(QLatin1String("nb_read_packets=")))
-            packets = line.mid(16).toLongLong();
-        else if (line.startsWith(QLatin1String("duration=")))
-            seconds = line.mid(9).toDouble();
+    QString videoCodec, audioCodec;
+    for (const QJsonValue &value : probed.value(QLatin1String("streams")).toArray()) {
+        const QJsonObject stream = value.toObject();
+        const QString codec = stream.value(QLatin1String("codec_name")).toString();
+        if (stream.value(QLatin1String("codec_type")).toString() == QLatin1String("audio")) {
+            audioCodec = codec;
+        } else if (videoCodec.isEmpty()) {
+            videoCodec = codec;
+            packets = stream.value(QLatin1String("nb_read_packets")).toString().toLongLong();
+        }
     }
+    if (videoCodec != setup.format->videoCodec || audioCodec != setup.format->audioCodec)
+        return QStringLiteral("ffprobe reads back %1 and %2, not %3 and %4")
+            .arg(videoCodec.isEmpty() ? QStringLiteral("no video") : videoCodec,
+                 audioCodec.isEmpty() ? QStringLiteral("no sound") : audioCodec, setup.format->videoCodec,
+                 setup.format->audioCodec.isEmpty() ? QStringLiteral("no sound") : setup.format->audioCodec);
     if (packets != framesWritten)
-        return QStringLiteral("ffprobe reads back %1 of its %2 frames%3")
-            .arg(std::max<qint64>(packets, 0)).arg(framesWritten).arg(said.isEmpty() ? QString() : ": " + said);
-    // Allowing for where AAC's blocks and the last frame end.
-    if (std::abs(seconds - setup.seconds) > 0.05 + 2.0 / setup.fps)
+        return QStringLiteral("ffprobe reads back %1 of its %2 frames").arg(std::max<qint64>(packets, 0)).arg(framesWritten);
+    const double seconds = probed.value(QLatin1String("format")).toObject().value(QLatin1String("duration")).toString().toDouble();
+    if (std::abs(seconds - setup.seconds) > lengthSlack(setup.fps))
         return QStringLiteral("ffprobe reads back %1 s of its %2 s").arg(seconds, 0, 'f', 3).arg(setup.seconds, 0, 'f', 3);
     return QString();
 }

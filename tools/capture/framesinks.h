@@ -8,6 +8,8 @@
 #include <QSize>
 #include <QString>
 
+#include "videoformats.h"
+
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -56,10 +58,10 @@ private:
     QString firstError;
 };
 
-// Feeds ffmpeg raw rgb24 frames on its standard input; it reads the sound from
-// a WAV file and writes an H.264 (yuv420p) and AAC MP4. ffmpeg may exit 0
-// though it could not finish the file (on a full disk, say), so the video
-// counts as made only once ffprobe reads it back whole.
+// Feeds ffmpeg raw rgb24 frames on its standard input; for a format with
+// sound it reads the sound from a WAV file. ffmpeg may exit 0 though it could
+// not finish the file (on a full disk, say), so the video counts as made only
+// once it reads back whole: every frame, the length, and the codecs asked for.
 class FfmpegFrameSink : public FrameSink {
 public:
     struct Setup {
@@ -70,7 +72,8 @@ public:
         QString wavPath;
         double videoDelaySeconds = 0;  // how much later than the sound the first frame starts
         double seconds = 0;        // how long the video lasts
-        QString outputPath;        // written as MP4 whatever its name
+        QString outputPath;        // written in `format` whatever its name
+        const VideoFormat *format = nullptr;
     };
     explicit FfmpegFrameSink(const Setup &setup);
     ~FfmpegFrameSink() override;
@@ -82,6 +85,7 @@ public:
 private:
     QString ffmpegFailure(const QString &what);
     QString readBackProblem() const;
+    QString probedProblem(const QByteArray &json) const;
 
     Setup setup;
     QProcess process;

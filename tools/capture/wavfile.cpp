@@ -1,6 +1,7 @@
 #include "wavfile.h"
 
-#include <QFile>
+#include "filewrite.h"
+
 #include <QtEndian>
 
 namespace {
@@ -44,22 +45,18 @@ QByteArray wavHeader(qint64 dataBytes, int sampleRate, int channels)
 bool writeWavFile(const QString &path, const QByteArray &pcm, int sampleRate, int channels,
                   QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
-        return false;
-    }
-    QByteArray littleEndianPcm = pcm;
+    QByteArray bytes = wavHeader(pcm.size(), sampleRate, channels);
+    const int headerBytes = bytes.size();
+    bytes.append(pcm);
     if (QSysInfo::ByteOrder == QSysInfo::BigEndian) {
         // libxmp mixes in the machine's byte order; WAV is little-endian.
-        auto *samples = reinterpret_cast<quint16 *>(littleEndianPcm.data());
-        for (int i = 0; i < littleEndianPcm.size() / 2; ++i)
+        auto *samples = reinterpret_cast<quint16 *>(bytes.data() + headerBytes);
+        for (int i = 0; i < pcm.size() / 2; ++i)
             samples[i] = qbswap(samples[i]);
     }
-    const QByteArray header = wavHeader(pcm.size(), sampleRate, channels);
-    if (file.write(header) != header.size() || file.write(littleEndianPcm) != littleEndianPcm.size()
-        || !file.flush()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    const QString why = writeWholeFile(path, bytes);
+    if (!why.isEmpty()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, why);
         return false;
     }
     return true;
