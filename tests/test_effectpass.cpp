@@ -1,6 +1,7 @@
 // The effect pass (who is drawn, kept, deleted, what distortion counts) and the
 // row-band distortion on real RGB888 images.
 #include "effectpass.h"
+#include "framereference.h"
 
 #include <QImage>
 #include <QPainter>
