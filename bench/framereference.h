@@ -1,6 +1,6 @@
 // The straightforward frame, which the show's fast one must match pixel for
 // pixel: one painter draws it on an RGB888 image from start to end, and then
-// its rows are shaken. For the tests and the benchmark only.
+// its rows are shaken. For the tests and the benchmark only, never the show.
 #pragma once
 
 #include <xmp.h>
