@@ -1,5 +1,7 @@
 #include "songlength.h"
 
+#include "samplerate.h"
+
 #include <QFile>
 #include <xmp.h>
 
@@ -14,7 +16,7 @@ qint64 songLength(const QString &modulePath, QString *error)
     xmp_context context = xmp_create_context();
     qint64 samples = -1;
     if (xmp_load_module_from_memory(context, bytes.data(), bytes.size()) == 0) {
-        if (xmp_start_player(context, 44100, 0) == 0) {
+        if (xmp_start_player(context, songSampleRate, 0) == 0) {
             // Where the device ends the song: the frame that wraps, or one without sound.
             samples = 0;
             xmp_frame_info info;

@@ -1,5 +1,7 @@
 #include "audioplayer.h"
 
+#include "samplerate.h"
+
 #include <QAudioDeviceInfo>
 #include <QAudioFormat>
 #include <QAudioOutput>
@@ -36,7 +38,7 @@ bool AudioPlayer::start()
         if (device.isNull())
             return;
         QAudioFormat requested;
-        requested.setSampleRate(44100);
+        requested.setSampleRate(songSampleRate);
         requested.setSampleSize(16);
         requested.setChannelCount(2);
         requested.setSampleType(QAudioFormat::SignedInt);

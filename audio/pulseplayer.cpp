@@ -2,6 +2,7 @@
 
 #include "monotonic.h"
 #include "pulsestream.h"
+#include "samplerate.h"
 #include "xmpdevice.h"
 
 #include <QCoreApplication>
@@ -22,7 +23,6 @@ constexpr int stallMs = 2000;
 constexpr int firstAskMs = 4000;
 // The sound heard last went on until the loss was seen, if it was moving then.
 constexpr qint64 stillMovingNanoseconds = 100000000;
-constexpr qint64 sampleRate = 44100;
 
 } // namespace
 
@@ -123,7 +123,7 @@ void PulsePlayer::sayIfRanDry()
         return;
     underflowsSaid = underflows;
     std::fprintf(stderr, "karnveldt: the sound ran dry at %.3f s of the song\n",
-                 double(stream->lastUnderflowSample()) / sampleRate);
+                 double(stream->lastUnderflowSample()) / songSampleRate);
 }
 
 void PulsePlayer::hearUntilTheEnd()
@@ -154,7 +154,7 @@ void PulsePlayer::loseServer(const char *why)
     qint64 from = heardSample();
     const qint64 sinceAdvance = monotonicNanoseconds() - lastAdvanceNanoseconds;
     if (wasPlaying && sinceAdvance < stillMovingNanoseconds)
-        from = qMin(from + sinceAdvance * sampleRate / 1000000000, device.handedSample());
+        from = qMin(from + sinceAdvance * songSampleRate / 1000000000, device.handedSample());
     {
         QMutexLocker lock(&streamLock);
         stream.reset();
@@ -212,7 +212,7 @@ void PulsePlayer::handOver()
         }
     }
     std::fprintf(stderr, "karnveldt: the sound server is back, sound is on from %.3f s\n",
-                 double(from) / sampleRate);
+                 double(from) / songSampleRate);
 }
 
 void PulsePlayer::finish()

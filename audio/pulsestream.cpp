@@ -1,6 +1,7 @@
 #include "pulsestream.h"
 
 #include "monotonic.h"
+#include "samplerate.h"
 #include "xmpdevice.h"
 
 #include <cstring>
@@ -10,8 +11,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int sampleRate = 44100;
 
 // Locks the mainloop for the scope: everything libpulse owns is touched under it.
 struct MainloopLock {
@@ -85,7 +84,7 @@ void PulseStream::openStream()
     MainloopLock lock(mainloop);
     if (current != State::Connected)
         return;
-    const pa_sample_spec format{PA_SAMPLE_S16NE, sampleRate, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, songSampleRate, 2};
     stream = pa_stream_new(context, "music", &format, nullptr);
     if (!stream) {
         enter(State::Failed);
@@ -199,7 +198,7 @@ qint64 PulseStream::playedNow()
     if (playedAll)
         playedSamples = writtenSamples;
     else if (timing && timing->playing && pa_stream_get_time(stream, &played) == 0)
-        playedSamples = qMin(qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
+        playedSamples = qMin(qint64(played) * songSampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return playedSamples;
 }
 
@@ -260,7 +259,7 @@ void PulseStream::ranDry(pa_stream *stream, void *self)
     pa_usec_t played = 0;
     qint64 sample = player->playedSamples;
     if (pa_stream_get_time(stream, &played) == 0)
-        sample = qint64(played) * sampleRate / qint64(PA_USEC_PER_SEC);
+        sample = qint64(played) * songSampleRate / qint64(PA_USEC_PER_SEC);
     player->underflowSample = player->firstSample + sample - player->leadInSamples;
     ++player->underflowCount;
 }

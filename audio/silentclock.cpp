@@ -1,16 +1,11 @@
 #include "silentclock.h"
 
 #include "monotonic.h"
+#include "samplerate.h"
 #include "xmpdevice.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
-
-namespace {
-
-constexpr qint64 sampleRate = 44100;
-
-} // namespace
 
 SilentClock::SilentClock(XmpDevice &device, qint64 lookahead)
     : device(device), lookahead(lookahead)
@@ -43,7 +38,7 @@ qint64 SilentClock::heardSample()
     if (!running)
         return startSample;
     const qint64 nanoseconds = monotonicNanoseconds() - startNanoseconds;
-    qint64 heard = startSample + nanoseconds * sampleRate / 1000000000;
+    qint64 heard = startSample + nanoseconds * songSampleRate / 1000000000;
     const qint64 end = device.endSample();
     if (end >= 0)
         heard = qMin(heard, end);

@@ -1,13 +1,13 @@
 #include "steadyclock.h"
 
 #include "monotonic.h"
+#include "samplerate.h"
 #include <QMutexLocker>
 #include <algorithm>
 
 namespace {
 
-constexpr double sampleRate = 44100.0;
-constexpr double leapSamples = SteadyClock::leapMs * sampleRate / 1000;
+constexpr double leapSamples = SteadyClock::leapMs * double(songSampleRate) / 1000;
 // An offset from the source is worked off at its size over this long, which
 // evens out the server's leaps of a few ms over several of its updates...
 constexpr double steerSeconds = 0.25;
@@ -30,7 +30,7 @@ qint64 SteadyClock::heardSampleAt(qint64 sourceSample, qint64 nanoseconds)
         started = true;
         position = double(sourceSample);
     } else if (!standing) {
-        position += double(nanoseconds - lastNanoseconds) * 1e-9 * sampleRate * (1 + steer);
+        position += double(nanoseconds - lastNanoseconds) * 1e-9 * songSampleRate * (1 + steer);
     }
     lastNanoseconds = nanoseconds;
 
@@ -44,7 +44,7 @@ qint64 SteadyClock::heardSampleAt(qint64 sourceSample, qint64 nanoseconds)
         standing = true;
         position = double(sourceSample) + leapSamples;
     } else if (!standing) {
-        steer = std::clamp(offset / (steerSeconds * sampleRate), -mostSteer, mostSteer);
+        steer = std::clamp(offset / (steerSeconds * songSampleRate), -mostSteer, mostSteer);
     }
     lastReturned = std::max(lastReturned, qint64(position));
     return lastReturned;

@@ -1,5 +1,7 @@
 #include "xmpdevice.h"
 
+#include "samplerate.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <cstring>
@@ -30,7 +32,7 @@ bool XmpDevice::open(QIODevice::OpenMode mode)
         setErrorString(QStringLiteral("%1 is not a module libxmp can load").arg(modulePath));
         return false;
     }
-    if (xmp_start_player(context, 44100, 0) != 0) {
+    if (xmp_start_player(context, songSampleRate, 0) != 0) {
         xmp_release_module(context);
         setErrorString(QStringLiteral("libxmp cannot start the player for %1").arg(modulePath));
         return false;

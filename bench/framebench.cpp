@@ -22,6 +22,7 @@
 //   advance busiest WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY drawn_ratio=Z.ZZZ
 //   twosteps busiest WIDTHxHEIGHT median_ms=X.XX p99_ms=Y.YY
 #include "bandworkers.h"
+#include "framereference.h"
 #include "showfonts.h"
 #include "showreplay.h"
 #include "steptiming.h"
@@ -77,7 +78,7 @@ void windowFrame(Scene &scene, QImage &surface, const xmp_frame_info &record)
 void straightforwardFrame(Scene &scene, QImage &surface, const xmp_frame_info &record)
 {
     QImage image(surface.size(), QImage::Format_RGB888);
-    scene.renderFrameReference(image, record);
+    renderFrameReference(scene, image, record);
     QPainter(&surface).drawImage(QPoint(0, 0), image);
 }
 

@@ -169,52 +169,6 @@ private:
 
 } // namespace
 
-namespace {
-
-// Qt's own comparisons of paths, rectangles and points allow for
-// differences too small to see, which may still round a pixel otherwise.
-bool exactly(const QPointF &a, const QPointF &b)
-{
-    return a.x() == b.x() && a.y() == b.y();
-}
-
-bool exactly(const QRectF &a, const QRectF &b)
-{
-    return exactly(a.topLeft(), b.topLeft()) && a.width() == b.width() && a.height() == b.height();
-}
-
-} // namespace
-
-bool BlankCanvas::Call::drawsAs(const Call &other) const
-{
-    if (kind != other.kind || !exactly(rect, other.rect) || !exactly(origin, other.origin) || text != other.text
-        || textFlags != other.textFlags || opacity != other.opacity || transform != other.transform
-        || compositionMode != other.compositionMode || renderHints != other.renderHints
-        || !exactly(brushOrigin, other.brushOrigin) || !(pen == other.pen) || !(brush == other.brush)
-        || !(font == other.font) || path.fillRule() != other.path.fillRule()
-        || path.elementCount() != other.path.elementCount())
-        return false;
-    for (int i = 0; i < path.elementCount(); ++i) {
-        const QPainterPath::Element &a = path.elementAt(i);
-        const QPainterPath::Element &b = other.path.elementAt(i);
-        if (a.type != b.type || !exactly(QPointF(a), QPointF(b)))
-            return false;
-    }
-    return true;
-}
-
-bool BlankCanvas::Call::sameColumnsOf(const Call &other) const
-{
-    if (kind != AlignedRect || other.kind != AlignedRect || rect.left() != other.rect.left()
-        || rect.right() != other.rect.right() || rect.height() <= 0 || other.rect.height() <= 0
-        || !transform.isIdentity() || pen.style() != Qt::NoPen)
-        return false;
-    Call rows = other;
-    rows.rect = rect;
-    rows.reach = reach;
-    return drawsAs(rows);
-}
-
 BlankCanvas::BlankCanvas()
     : engine(std::make_unique<BlankEngine>(&seenSoFar, &listing))
 {

@@ -46,11 +46,6 @@ public:
         int renderHints = 0;
         QRectF reach;           // where it may paint, when reachKnown
         bool reachKnown = true;
-        // The same pixels, given the same pixels under it.
-        bool drawsAs(const Call &other) const;
-        // A rectangle on whole pixels, without outline, drawn as the other
-        // but for its rows: the rows both cover come out the same.
-        bool sameColumnsOf(const Call &other) const;
     };
 
     // What painters handed over since the last forgetSeen(): drawing calls,

@@ -2,9 +2,7 @@
 
 #include "framecanvas.h"
 
-#include <QImage>
 #include <QPainter>
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -37,22 +35,6 @@ int runPass(EffectSet &effects, Draw draw)
 int runEffectPass(QPainter &painter, EffectSet &effects)
 {
     return runPass(effects, [&](DrawCommand *effect) { return effect->draw(painter); });
-}
-
-void distortRows(QImage &image, int amount)
-{
-    if (amount <= 0)
-        return;
-    const qint64 rowBytes = image.bytesPerLine();
-    // A shift of a whole row or more would leave the row; move it as far as it can go.
-    const qint64 shift = qMin<qint64>(4 * qint64(amount), rowBytes - 1);
-    const qint64 band = qint64(amount) + 1;
-    for (int row = 0; row < image.height(); ++row) {
-        if ((row / band) % 2 != 0)
-            continue;
-        uchar *bytes = image.scanLine(row);
-        std::memmove(bytes, bytes + shift, size_t(rowBytes - shift));
-    }
 }
 
 int runEffectPass(FrameCanvas &canvas, EffectSet &effects)

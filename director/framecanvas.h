@@ -1,9 +1,15 @@
 // The frame the fast effect pass paints on, and how it reaches the screen.
+// The pass only takes the effects' steps, on a canvas that draws nothing,
+// and keeps the frame's layers; the layers are painted afterwards, in bands
+// of rows (framebands.h), only in the rows that may change (changedrows.h),
+// and written onto the target (frameoutput.h).
 #pragma once
 
-#include "bandworkers.h"
 #include "blankcanvas.h"
+#include "changedrows.h"
 #include "drawcommand.h"
+#include "framebands.h"
+#include "rowkernels.h"
 
 #include <QBrush>
 #include <QFont>
@@ -11,55 +17,14 @@
 #include <QPainter>
 #include <QPen>
 #include <QRgb>
-#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class SnareDrawCommand;
 
-// A full-frame translucent fill as it acts on one opaque pixel, channel by
-// channel: v -> add + v * keep / 255, rounded as Qt's raster engine rounds.
-struct FrameTint {
-    uint32_t add;   // the fill's premultiplied colour, one byte per channel, as the pixel lies in memory
-    uint32_t keep;  // 255 - the fill's alpha
-};
-
-// Columns [left, right) of one row of a frame; none when left >= right.
-struct RowSpan {
-    int left = 0;
-    int right = 0;
-    bool isEmpty() const { return left >= right; }
-    // The columns of both, and any between.
-    RowSpan united(RowSpan other) const
-    {
-        if (isEmpty())
-            return other;
-        if (other.isEmpty())
-            return *this;
-        return RowSpan{std::min(left, other.left), std::max(right, other.right)};
-    }
-};
-
-// The frame while the fast effect pass paints it. It paints what the RGB888
-// frame would show, exactly: Qt blends an RGBX8888 image through the same
-// generic code as an RGB888 one (RGB32 has text blending of its own, which
-// rounds differently), one pixel to a word, so the frame is kept in that
-// format. The pass itself only takes the effects' steps, on a canvas that
-// draws nothing, and keeps the frame's layers: snare flashes as tints, every
-// other effect that paints as a copy of its state before its step. The
-// layers are painted in present (or before it, in paintLayers), on every
-// thread given, each in its own band of rows: the background, the tints, the
-// effects' copies drawn again on an engine clipped to the band; present then
-// applies the tints left, the distortion and the conversion. Rows no effect
-// can reach are one colour, and are written from one row worked out once: a
-// frame whose layers end in a cover of one opaque colour is that colour,
-// without what lies under it, and one without effect layers is never
-// painted. Onto a target that keeps the frame before, only rows either
-// frame's effects reach are written, unless the rest change too; and where
-// both frames' passes drew the same calls in the same order, only the rows
-// the calls that differ reach, the layers painted clipped to them.
 class FrameCanvas {
 public:
     FrameCanvas();
@@ -68,8 +33,7 @@ public:
     // The threads a frame is composed on, the calling one among them; 1, the
     // default, composes it on the calling thread alone. The workers are made
     // here and kept.
-    void setThreads(int threads);
-    int threads() const;
+    void setThreads(int threads) { bands.setThreads(threads); }
 
     // Every frame presented onto one image that keeps what it was given last
     // (a window's surface): a frame then paints and writes only the rows
@@ -77,7 +41,7 @@ public:
     void setKeptTarget(bool kept);
     // The kept image is another from now on, or lost its pixels: the next
     // frame is painted whole.
-    void forgetTarget() { shown.known = false; }
+    void forgetTarget() { shown.reset(); }
 
     // Starts a frame of the given size, all of the background colour.
     void begin(QSize size, QRgb background);
@@ -103,10 +67,11 @@ public:
     void paintLayers(int distortion);
 
 private:
-    // One layer of the frame, in painting order.
+    // One layer of the frame, in painting order: a snare's flash as a tint,
+    // or a copy of another effect as it was before its step.
     struct Layer {
         FrameTint tint{};                     // when there is no effect
-        std::unique_ptr<DrawCommand> effect;  // as it was before its step
+        std::unique_ptr<DrawCommand> effect;
         bool covers = false;                  // its drawing is one opaque colour over the whole frame
         uint32_t coverColour = 0;             // RGBX8888 word
         // The rows and columns its drawing can reach; a band outside them
@@ -119,57 +84,41 @@ private:
         QBrush brush;
         QFont font;
     };
-    struct Output;
-    // Which layers show: from firstLayer on, over a background of base.
+    // Which layers show: from firstLayer on, over a background of one colour.
+    // A frame whose layers end in a cover is that colour and the tints after
+    // it, without what lies under it.
     struct Plan {
         size_t firstLayer = 0;
-        uint32_t base = 0;
-        bool effectsShow = false;  // else the frame is base alone
+        uint32_t background = 0;   // RGBX8888 word
+        bool effectsShow = false;  // else the frame is the background through the tints alone
+    };
+    // The frame being made, from begin to present.
+    struct Making {
+        // Every pixel until the first effect layer, through the tints so
+        // far: a frame without effect layers is never painted.
+        uint32_t background = 0;
+        std::vector<Layer> layers;       // from the first effect layer on
+        FrameRows rows;                  // for a kept target, its pass's calls are listed as they are drawn
+        RowsToPaint toPaint;
+        std::optional<int> paintedWith;  // the distortion paintLayers painted it for
+        std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
     };
 
     DrawResult drawSnare(SnareDrawCommand &snare);
-    void addLayer(Layer layer);
     Plan planLayers() const;
-    // What one step of the pass drew: a call, or a tint over everything.
-    struct Drawn {
-        BlankCanvas::Call call;
-        bool isTint = false;
-        FrameTint tint{};
-        bool drawsAs(const Drawn &other) const;
-    };
-    // A frame as far as the rows the next frame changes on a kept target
-    // depend on it: the one the target holds, or the one being made (for a
-    // kept target, its pass's calls are listed as they are drawn).
-    struct Shown {
-        bool known = false;
-        uint32_t plainRow = 0;         // the colour of a row no effect reaches, before the distortion
-        int distortion = 0;
-        std::vector<RowSpan> reached;  // by row, the columns its effects could reach
-        std::vector<Drawn> drawn;      // what its pass drew, in order...
-        bool listed = false;           // ...when all of it could be listed
-    };
     void chooseRowsToPaint(const Plan &plan, int distortion);
-    bool chooseChangedRows(int distortion);
-    void prepareBands(int bands);
-    std::vector<FrameTint> paintBand(int band, int bands, const Plan &plan);
-    void presentBand(int band, int bands, const std::vector<FrameTint> &pending, const Output &output);
-    int bandsFor(QSize size) const;
+    std::vector<FrameTint> paintBand(int band, int count, const Plan &plan);
 
-    QImage pixels;                       // RGBX8888, reused while the size stays
-    std::vector<QImage> bandViews;       // one per band, each an image on pixels' memory
-    BlankCanvas blank;                   // the pass's effects take their steps on it
+    // Kept as RGBX8888: Qt blends it through the same generic code as an
+    // RGB888 frame (RGB32 has text blending of its own, which rounds
+    // differently), one pixel to a word. Reused while the size stays.
+    QImage pixels;
+    FrameBands bands;
+    BlankCanvas blank;  // the pass's effects take their steps on it
     std::unique_ptr<QPainter> passPainter;
-    bool flat = true;                    // no effect layer yet: all pixels are flatColour
-    uint32_t flatColour = 0;             // RGBX8888 word
-    std::vector<Layer> layers;           // from the first effect layer on
-    bool painted = false;                // paintLayers has run since begin
-    int paintedDistortion = 0;
     bool keptTarget = false;
-    Shown shown;                         // what the kept target holds
-    Shown composing;                     // the frame being made, once it is presented
-    std::vector<RowSpan> rowsToPaint;    // by row, where the frame may differ from the kept target
-    bool allRowsToPaint = true;
-    std::vector<std::vector<FrameTint>> bandTints;  // what paintLayers left to apply, by band
-    QImage probe;                        // every value in every channel, to read a snare off
-    std::unique_ptr<BandWorkers> workers;
+    Making making;
+    // All that is carried from one frame to the next: the frame the kept
+    // target holds, as far as the rows the next one changes depend on it.
+    std::optional<FrameRows> shown;
 };

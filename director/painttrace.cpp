@@ -1,13 +1,11 @@
 #include "painttrace.h"
 
+#include "samplerate.h"
+
 #include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-
-namespace {
-constexpr double sampleRate = 44100.0;
-}
 
 PaintTrace::~PaintTrace()
 {
@@ -31,8 +29,8 @@ void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step)
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     const int written = std::fprintf(file, "%lld.%09ld %.6f %.6f %lld\n", static_cast<long long>(now.tv_sec),
-                                     now.tv_nsec, recordSample < 0 ? -1.0 : recordSample / sampleRate,
-                                     heardSample / sampleRate, static_cast<long long>(step));
+                                     now.tv_nsec, recordSample < 0 ? -1.0 : recordSample / double(songSampleRate),
+                                     heardSample / double(songSampleRate), static_cast<long long>(step));
     // A run that ends at a crash or a kill still leaves its trace.
     if (written >= 0 && std::fflush(file) == 0)
         return;

@@ -15,7 +15,6 @@ public:
 
     // False, with the reason in *error, when the file cannot be written.
     bool open(const QString &path, QString *error);
-    bool isOpen() const { return file != nullptr; }
     // Song positions in samples; recordSample < 0 when no frame has played yet.
     // The first line that cannot be written is reported on stderr, once, and
     // ends the trace: what follows it would be a trace with a hole.

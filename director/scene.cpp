@@ -35,16 +35,3 @@ void Scene::advance(const xmp_frame_info &info, QSize size)
     runCueStep(info, watchers, effects, gentle);
     runEffectPass(painter, effects);
 }
-
-void Scene::renderFrameReference(QImage &image, const xmp_frame_info &info)
-{
-    int distortion = 0;
-    {
-        QPainter painter(&image);
-        painter.fillRect(painter.viewport(), QColor(50, 45, 40));
-        painter.setRenderHint(QPainter::Antialiasing);
-        runCueStep(info, watchers, effects, gentle);
-        distortion = runEffectPass(painter, effects);
-    }
-    distortRows(image, distortion);
-}

@@ -16,8 +16,8 @@ class Scene {
 public:
     // Background, cues, effects and distortion for one frame, drawn on image:
     // the window's RGB32 surface, or an RGB888 image as the capture writes.
-    // The picture is exactly renderFrameReference's, made with fewer passes
-    // over the frame's bytes. False when the frame could not be allocated or
+    // The picture is exactly that of one painter drawing the whole frame
+    // straight onto an RGB888 image, made with fewer passes over its bytes. False when the frame could not be allocated or
     // image is null: the effects have still taken their step, image is untouched.
     bool renderFrame(QImage &image, const xmp_frame_info &info);
 
@@ -26,10 +26,6 @@ public:
     // for the second. False as renderFrame. changedRows as FrameCanvas::present.
     void composeFrame(const xmp_frame_info &info, QSize size);
     bool presentFrame(QImage &image, std::vector<RowSpan> *changedRows = nullptr);
-
-    // The straightforward frame, painted on an RGB888 image with one painter
-    // from start to end: what renderFrame must reproduce, pixel for pixel.
-    void renderFrameReference(QImage &image, const xmp_frame_info &info);
 
     // A step whose picture is not shown: the cue step and the effect pass of
     // renderFrame on a frame of the given size, with nothing painted. The
@@ -43,7 +39,6 @@ public:
     // As FrameCanvas: frames presented onto one image that keeps the last.
     void setKeptTarget(bool kept) { canvas.setKeptTarget(kept); }
     void forgetTarget() { canvas.forgetTarget(); }
-    int threads() const { return canvas.threads(); }
 
     EffectSet effects;
     ChannelWatcher watchers[5] = {{0}, {1}, {2}, {3}, {6}};

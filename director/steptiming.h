@@ -3,10 +3,10 @@
 // benchmark all count steps this way, so that step j is the same everywhere.
 #pragma once
 
+#include "samplerate.h"
+
 #include <QtGlobal>
 
-// The module device's PCM rate.
-constexpr int songSampleRate = 44100;
 // Steps per second of song time.
 constexpr int defaultStepRate = 120;
 

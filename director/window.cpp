@@ -20,9 +20,9 @@ Window::Window(XmpDevice *device, ShowClock *clock, int rate)
     setSurfaceType(QSurface::RasterSurface);
     displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
     setClock(clock);
-    nextStep.setSingleShot(true);
-    nextStep.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&nextStep, &QTimer::timeout, [this] { composeWhenDue(); });
+    composingTimer.setSingleShot(true);
+    composingTimer.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&composingTimer, &QTimer::timeout, [this] { composeWhenDue(); });
 }
 
 void Window::keyPressEvent(QKeyEvent *event)
@@ -186,7 +186,7 @@ void Window::askForNextPaint()
         return;
     }
     const qint64 samplesToGo = samplesToNextComposing();
-    nextStep.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
+    composingTimer.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
 }
 
 void Window::composeWhenDue()

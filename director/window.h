@@ -72,7 +72,7 @@ private:
     int rate;
     qint64 lastStep = -1;  // the step shown last
     PaintTrace *trace = nullptr;
-    QTimer nextStep;
+    QTimer composingTimer;  // starts composing the next frame when its step is nearly due
     bool displayPacesPaints = false;
     QImage frame;  // only where the backing store cannot be drawn on directly
     // A frame composed and not yet shown.

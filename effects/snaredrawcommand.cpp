@@ -3,18 +3,20 @@
 // by a flash's worth, not even where two snares overlap.
 #include "snaredrawcommand.h"
 
-#include <QColor>
 #include <QPainter>
+
+SnareFill SnareDrawCommand::fill() const
+{
+    if (gentle != 0)
+        return SnareFill{QColor(255, 215, 200), life / 160.0f};
+    return SnareFill{QColor(Qt::red), life / 60.0f};
+}
 
 DrawResult SnareDrawCommand::draw(QPainter &painter)
 {
-    if (gentle != 0) {
-        painter.setOpacity(life / 160.0f);
-        painter.fillRect(painter.viewport(), QColor(255, 215, 200));
-    } else {
-        painter.setOpacity(life / 60.0f);
-        painter.fillRect(painter.viewport(), QColor(Qt::red));
-    }
+    const SnareFill flash = fill();
+    painter.setOpacity(flash.opacity);
+    painter.fillRect(painter.viewport(), flash.colour);
     painter.setOpacity(1.0);
 
     const int32_t current = life--;

@@ -1,5 +1,5 @@
-// The effect pass (who is drawn, kept, deleted, what distortion counts) and the
-// row-band distortion on real RGB888 images.
+// The effect pass: who is drawn, kept, deleted, and what distortion counts.
+// The row-band distortion itself is tested with the row kernels.
 #include "effectpass.h"
 
 #include <QImage>
@@ -33,18 +33,6 @@ DrawResult result(int distortion, bool keep, bool stopPass = false)
     r.keep = keep;
     r.stopPass = stopPass;
     return r;
-}
-
-// An image whose every byte differs from its neighbours, so any shift shows.
-QImage patternImage(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB888);
-    for (int y = 0; y < height; ++y) {
-        uchar *row = image.scanLine(y);
-        for (int x = 0; x < image.bytesPerLine(); ++x)
-            row[x] = uchar((x * 7 + y * 13) & 0xff);
-    }
-    return image;
 }
 
 } // namespace
@@ -134,77 +122,6 @@ private slots:
             effects.insert(effect(2, result(0, true)));
         }
         QCOMPARE(deleted, (std::vector<int>{1, 2}));
-    }
-
-    void zeroDistortionChangesNothing()
-    {
-        QImage image = patternImage(40, 12);
-        const QImage before = image.copy();
-        distortRows(image, 0);
-        QCOMPARE(image, before);
-        distortRows(image, -3);
-        QCOMPARE(image, before);
-    }
-
-    void distortionMovesAlternateBands_data()
-    {
-        QTest::addColumn<int>("amount");
-        QTest::newRow("D=1: bands of two rows, 4 bytes") << 1;
-        QTest::newRow("D=2: bands of three rows, 8 bytes") << 2;
-        QTest::newRow("D=3: bands of four rows, 12 bytes") << 3;
-    }
-
-    void distortionMovesAlternateBands()
-    {
-        QFETCH(int, amount);
-        const QImage before = patternImage(40, 17);
-        QImage image = before.copy();
-        distortRows(image, amount);
-        const int shift = 4 * amount;
-        const int bytes = before.bytesPerLine();
-        for (int y = 0; y < image.height(); ++y) {
-            const uchar *row = image.constScanLine(y);
-            const uchar *old = before.constScanLine(y);
-            const bool moved = (y / (amount + 1)) % 2 == 0;
-            for (int x = 0; x < bytes; ++x) {
-                const uchar expected = (moved && x < bytes - shift) ? old[x + shift] : old[x];
-                QVERIFY2(row[x] == expected,
-                         qPrintable(QString("row %1 byte %2: expected %3, got %4")
-                                        .arg(y).arg(x).arg(expected).arg(row[x])));
-            }
-        }
-    }
-
-    void distortionOfOneRotatesColoursAndOfThreeKeepsThem()
-    {
-        QImage one(8, 4, QImage::Format_RGB888);
-        one.fill(Qt::black);
-        one.setPixelColor(2, 0, QColor(10, 20, 30));
-        one.setPixelColor(3, 0, QColor(40, 50, 60));
-        distortRows(one, 1);
-        // 4 bytes left: pixel 1 now holds green and blue of pixel 2 and red of pixel 3.
-        QCOMPARE(one.pixelColor(1, 0), QColor(20, 30, 40));
-
-        QImage three(8, 4, QImage::Format_RGB888);
-        three.fill(Qt::black);
-        three.setPixelColor(6, 1, QColor(1, 2, 3));
-        distortRows(three, 3);
-        // 12 bytes are exactly 4 pixels: the colour arrives intact.
-        QCOMPARE(three.pixelColor(2, 1), QColor(1, 2, 3));
-    }
-
-    void hugeDistortionStaysInsideEachRow()
-    {
-        QImage image = patternImage(30, 9);
-        const QImage before = image.copy();
-        distortRows(image, 1 << 28);
-        const int bytes = before.bytesPerLine();
-        for (int y = 0; y < image.height(); ++y) {
-            // The whole image is one band; each row keeps all but its first byte.
-            QCOMPARE(image.constScanLine(y)[0], before.constScanLine(y)[bytes - 1]);
-            QVERIFY(std::equal(before.constScanLine(y) + 1, before.constScanLine(y) + bytes,
-                               image.constScanLine(y) + 1));
-        }
     }
 };
 

@@ -4,6 +4,7 @@
 // the fast one also has to keep its effects' state right from frame to frame.
 #include "changedspans.h"
 #include "cuestep.h"
+#include "framereference.h"
 #include "scene.h"
 #include "showfonts.h"
 #include "showreplay.h"
@@ -38,7 +39,7 @@ QImage referenceFrame(Show &show, QSize size, const xmp_frame_info &record)
     QImage image(size, QImage::Format_RGB888);
     std::memset(image.bits(), 0, size_t(image.sizeInBytes()));
     show.enter();
-    show.scene.renderFrameReference(image, record);
+    renderFrameReference(show.scene, image, record);
     show.leave();
     return image;
 }
