@@ -1,4 +1,4 @@
-# Sourced by the run scripts: installs what a fresh Debian 12 machine lacks and
+# Sourced by the run scripts: installs what a fresh Debian 12 or 13 machine lacks and
 # builds the project into build/.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
