@@ -1,4 +1,4 @@
-# Sourced by the run scripts: installs what a fresh Debian 12 machine lacks and
+# Sourced by the run scripts: installs what a fresh Debian 12 or 13 machine lacks and
 # builds the project into build/.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -24,7 +24,7 @@ build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5mu
 # What the end-to-end tests start and look with: displays (X11 with and without a
 # window manager, Wayland), sound servers (PulseAudio, PipeWire), the package,
 # and the backtrace of a show that dies.
-test_packages=(xvfb xauth x11-utils xdotool imagemagick openbox weston qtwayland5
+test_packages=(xvfb xauth x11-utils xdotool imagemagick openbox weston wayland-utils qtwayland5
                pulseaudio pulseaudio-utils pipewire pipewire-pulse wireplumber dbus-daemon
                desktop-file-utils dpkg-dev file bc ffmpeg lintian gdb)
 

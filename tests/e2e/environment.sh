@@ -58,15 +58,19 @@ start_openbox() {
 
 # start_weston WxH: a headless Wayland compositor; the show then runs as a
 # native Wayland client. It draws with pixman so that there is a picture, and
-# --debug lets weston-screenshooter take it.
+# --debug lets weston-screenshooter take it. It is ready once it answers a
+# client, wayland-info (weston 14, in Debian 13, no longer has weston-info).
+# Its shell has no panel: weston 14 left the show's fullscreen surface below
+# its panel, and the panel over the picture, where no seat ever focuses it.
 start_weston() {
     local width=${1%x*} height=${1#*x}
     export WAYLAND_DISPLAY=wayland-karnveldt
-    weston --backend=headless-backend.so --width="$width" --height="$height" \
+    printf '[shell]\npanel-position=none\n' >"$runtime/weston.ini"
+    weston --backend=headless-backend.so --width="$width" --height="$height" --config="$runtime/weston.ini" \
         --use-pixman --socket="$WAYLAND_DISPLAY" --idle-time=0 --debug >"$runtime/weston.log" 2>&1 &
     started_pids+=($!)
     wait_for 10 test -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" || give_up weston "$runtime/weston.log"
-    wait_for 10 weston-info || give_up weston "$runtime/weston.log"
+    wait_for 10 wayland-info || give_up weston "$runtime/weston.log"
     export QT_QPA_PLATFORM=wayland
 }
 
