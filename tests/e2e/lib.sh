@@ -98,10 +98,13 @@ keep_sink_running() {
     started_pids+=("$keeper")
 }
 # start_timed_recording: what the null sink plays into $out/recording.raw,
-# with the arrival time of each block, in the trace's clock, in
-# $out/timing.txt (the recorder). As $listener.
+# with the moment each block passed it, in the trace's clock, in
+# $out/timing.txt. On PipeWire its graph's own clock says when (pwrecorder);
+# on PulseAudio the block's arrival does (recorder). As $listener.
 start_timed_recording() {
-    "$build/tests/recorder" show.monitor "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
+    local timed=("$build/tests/recorder" show.monitor)
+    pactl info | grep -q '^Server Name:.*on PipeWire' && timed=("$build/tests/pwrecorder" show)
+    "${timed[@]}" "$out/recording.raw" "$out/timing.txt" 2>"$out/recorder.stderr" &
     listener=$!
     started_pids+=("$listener")
 }
