@@ -44,6 +44,24 @@ struct Note {
     size_t frame;
 };
 
+// Ticks from one cycle to the next, and how often each came: the graph's
+// period is the most frequent (a missed cycle makes one twice as long).
+struct Periods {
+    uint64_t ticks[8] = {};
+    unsigned long times[8] = {};
+
+    void count(uint64_t period)
+    {
+        for (int i = 0; i < 8; ++i)
+            if (ticks[i] == period || times[i] == 0) {
+                ticks[i] = period;
+                ++times[i];
+                return;
+            }
+    }
+    uint64_t usual() const { return ticks[std::max_element(times, times + 8) - times]; }
+};
+
 struct Recorder {
     pw_main_loop *loop = nullptr;
     pw_stream *stream = nullptr;
@@ -60,6 +78,7 @@ struct Recorder {
     bool raised = false, unraised = false;
     int status = 0;
     pw_time lastTime{};
+    Periods periods;
 };
 
 void append(Recorder &r, const int16_t *data, size_t n)
@@ -137,6 +156,8 @@ void onProcess(void *data)
         if (r.noteCount < capacityNotes)
             r.notes[r.noteCount++] = {double(time.now) * 1e-9 - double(time.delay) * tick
                                           - double(bufferFrames(current)) / rate, r.frames};
+        if (r.lastTime.rate.denom != 0)
+            r.periods.count(time.ticks - r.lastTime.ticks);
         r.lastTime = time;
     }
     appendBuffer(r, current);
@@ -244,8 +265,8 @@ int main(int argc, char **argv)
     }
     if (r.timed) {
         const pw_time &t = r.lastTime;
-        std::fprintf(stderr, "pwrecorder: graph clock 1/%u s, delay from the sink %lld ticks\n", t.rate.denom,
-                     static_cast<long long>(t.delay));
+        std::fprintf(stderr, "pwrecorder: graph clock 1/%u s, periods of %llu ticks, delay from the sink %lld ticks\n",
+                     t.rate.denom, static_cast<unsigned long long>(r.periods.usual()), static_cast<long long>(t.delay));
     } else if (r.status == 0) {
         std::fprintf(stderr, "pwrecorder: the graph never ran the recording stream\n");
         r.status = 1;
