@@ -114,26 +114,25 @@ void PulseStream::openStream()
 
 bool PulseStream::release()
 {
-    MainloopLock lock(mainloop);
-    if (current != State::Ready)
-        return false;
-    firstSample = device.handedSample();
-    lastAskedNanoseconds = monotonicNanoseconds();
-    current = State::Playing;
-    // The server asked for data while the stream was held: answer that now.
-    const size_t writable = pa_stream_writable_size(stream);
-    if (writable != size_t(-1) && writable > 0)
-        write(writable);
-    return true;
+    return leaveReady(State::Playing);
 }
 
 bool PulseStream::releaseInSilence()
 {
+    return leaveReady(State::LeadIn);
+}
+
+// Ready no more: the stream plays the device, or silence in its lead-in.
+bool PulseStream::leaveReady(State next)
+{
     MainloopLock lock(mainloop);
     if (current != State::Ready)
         return false;
+    if (next == State::Playing)
+        firstSample = device.handedSample();
     lastAskedNanoseconds = monotonicNanoseconds();
-    current = State::LeadIn;
+    current = next;
+    // The server asked for data while the stream was held: answer that now.
     const size_t writable = pa_stream_writable_size(stream);
     if (writable != size_t(-1) && writable > 0)
         write(writable);

@@ -76,6 +76,7 @@ private:
     static void ranDry(pa_stream *stream, void *self);
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
+    bool leaveReady(State next);
     void write(size_t bytes);
     qint64 playedNow();
 
