@@ -1,0 +1,108 @@
+// The frame clock learns a display's refresh from hand-made feedback: its
+// period and phase through jitter, skipped refreshes and late words, with a
+// counter or without, and predicts the next refresh to within a little.
+#include "frameclock.h"
+#include "stepschedule.h"
+
+#include <QtTest>
+
+namespace {
+constexpr qint64 ms = 1000000;
+}
+
+class TestFrameClock : public QObject {
+    Q_OBJECT
+
+private slots:
+    void learnsTheDisplay_data()
+    {
+        QTest::addColumn<qint64>("period");       // the display's real one
+        QTest::addColumn<bool>("counts");         // it keeps a refresh counter
+        QTest::addColumn<QList<int>>("skipped");  // refreshes, of 60, that get no frame
+        QTest::addColumn<QList<int>>("late");     // refreshes whose word is 6 ms late
+        QTest::addColumn<int>("missedAims");      // of them, aimed at the refresh before
+        QTest::newRow("60 Hz, counted") << 16666667LL << true << QList<int>{} << QList<int>{} << 0;
+        QTest::newRow("144 Hz, counted, some skipped") << 6944444LL << true << QList<int>{7, 8, 30} << QList<int>{} << 0;
+        QTest::newRow("reported 60 Hz, really 39.7, uncounted") << 25200000LL << false << QList<int>{} << QList<int>{} << 0;
+        QTest::newRow("uncounted, some skipped") << 17200000LL << false << QList<int>{10, 11, 40} << QList<int>{} << 0;
+        QTest::newRow("late words") << 16666667LL << true << QList<int>{} << QList<int>{20, 45, 46} << 0;
+        QTest::newRow("frames lit a refresh late") << 16666667LL << true << QList<int>{33} << QList<int>{} << 1;
+    }
+
+    void learnsTheDisplay()
+    {
+        QFETCH(qint64, period);
+        QFETCH(bool, counts);
+        QFETCH(QList<int>, skipped);
+        QFETCH(QList<int>, late);
+        QFETCH(int, missedAims);
+        FrameClock clock;
+        const qint64 start = 1000 * ms;
+        int learnt = 0;
+        for (int refresh = 0; refresh < 60; ++refresh) {
+            if (skipped.contains(refresh))
+                continue;
+            // Up to ±0.4 ms of jitter, as a timer-driven display has.
+            const qint64 jitter = ((refresh * 7919) % 9 - 4) * ms / 10;
+            PresentFeedback feedback;
+            feedback.litNs = start + refresh * period + jitter + (late.contains(refresh) ? 6 * ms : 0);
+            feedback.counter = counts ? 500 + refresh : -1;
+            feedback.reportedPeriodNs = 16666666;
+            const bool aimedBefore = skipped.contains(refresh - 1) && missedAims > 0;
+            FrameClock::Refresh aimed{-1, -1};
+            if (clock.knowsDisplay()) {
+                aimed = clock.nextRefresh(feedback.litNs - period / 2 - (aimedBefore ? period : 0));
+                if (!late.contains(refresh) && !aimedBefore)
+                    QVERIFY2(qAbs(aimed.litNs - feedback.litNs) < ms,
+                             qPrintable(QString("refresh %1 predicted %2 ns off").arg(refresh).arg(aimed.litNs - feedback.litNs)));
+                if (counts)
+                    QCOMPARE(aimed.counter, feedback.counter - (aimedBefore ? 1 : 0));
+            }
+            clock.learn(feedback, aimed);
+            QCOMPARE(clock.knowsDisplay(), ++learnt >= 4);
+        }
+        QVERIFY2(qAbs(clock.periodNs() - period) < period / 200, qPrintable(QString::number(clock.periodNs())));
+        QCOMPARE(clock.framesMissed(), missedAims);
+        const FrameClock::Refresh next = clock.nextRefresh(start + 60 * period + period / 3);
+        QVERIFY2(qAbs(next.litNs - (start + 61 * period)) < ms, qPrintable(QString::number(next.litNs)));
+        QCOMPARE(next.counter, counts ? 561LL : -1LL);
+    }
+
+    void discardedFramesAreCountedNotLearnt()
+    {
+        FrameClock clock;
+        PresentFeedback discarded;
+        discarded.discarded = true;
+        clock.learn(discarded, {});
+        PresentFeedback same;
+        same.litNs = 5 * ms;
+        clock.learn(same, {});
+        clock.learn(same, {});  // the same refresh said twice
+        QCOMPARE(clock.framesDiscarded(), 1);
+        QVERIFY(!clock.knowsDisplay());
+    }
+
+    void theStepHeardWhenLit_data()
+    {
+        QTest::addColumn<qint64>("heard");
+        QTest::addColumn<qint64>("litAfterNs");
+        QTest::addColumn<qint64>("step");
+        // Step n falls at n * 367.5 samples at 120 a second; the nearest is drawn.
+        QTest::newRow("lit now, on a step") << stepSample(100, 120) << 0LL << 100LL;
+        QTest::newRow("lit now, just short of half a step on") << stepSample(100, 120) + 183 << 0LL << 100LL;
+        QTest::newRow("lit now, past half a step") << stepSample(100, 120) + 185 << 0LL << 101LL;
+        QTest::newRow("lit 16.7 ms on: two steps on") << stepSample(100, 120) << 16666667LL << 102LL;
+        QTest::newRow("lit 12 ms on: nearer 101") << stepSample(100, 120) << 12 * ms << 101LL;
+    }
+
+    void theStepHeardWhenLit()
+    {
+        QFETCH(qint64, heard);
+        QFETCH(qint64, litAfterNs);
+        QFETCH(qint64, step);
+        QCOMPARE(stepHeardAt(7 * ms + litAfterNs, 7 * ms, heard, 120), step);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFrameClock)
+#include "test_frameclock.moc"
