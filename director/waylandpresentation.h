@@ -26,6 +26,7 @@ public:
     // Null, with the reason in *why, where the platform is not Wayland or the
     // compositor has no wp_presentation.
     static std::unique_ptr<WaylandPresentation> open(QWindow *window, QString *why);
+    // Before the QGuiApplication goes: it closes the display this was made on.
     ~WaylandPresentation();
     // Asks for feedback on the window surface's next commit: call just before
     // QBackingStore::flush, on the GUI thread.
