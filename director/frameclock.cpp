@@ -10,6 +10,7 @@ namespace {
 // Enough refreshes for medians that a few stray ones do not move.
 constexpr size_t keptRefreshes = 32;
 constexpr size_t refreshesToKnow = 4;
+constexpr size_t latenessesKept = 15;
 
 qint64 median(std::vector<qint64> values)
 {
@@ -31,6 +32,7 @@ void FrameClock::learn(const PresentFeedback &feedback, Refresh aimed)
         const bool late = feedback.counter >= 0 && aimed.counter >= 0 ? feedback.counter > aimed.counter
                                                                        : period > 0 && lastError > period / 2;
         missed += late ? 1 : 0;
+        learnLateness(feedback.litNs, aimed.firstNs);
     }
     if (!recent.empty() && feedback.litNs <= recent.back().ns)
         return;  // old news, or the same refresh again
@@ -77,9 +79,31 @@ bool FrameClock::knowsDisplay() const
     return period > 0;
 }
 
+// How many refreshes after the first it could have made a frame was lit; a
+// frame missing its refresh now and then does not move the median.
+void FrameClock::learnLateness(qint64 litNs, qint64 firstNs)
+{
+    if (period <= 0 || firstNs < 0)
+        return;
+    const qint64 refreshes = (litNs - firstNs + period / 2) / period;
+    latenesses.push_back(qBound<qint64>(0, refreshes, 3));
+    if (latenesses.size() > latenessesKept)
+        latenesses.pop_front();
+    lateness = median(std::vector<qint64>(latenesses.begin(), latenesses.end()));
+}
+
+FrameClock::Refresh FrameClock::nextRefresh(qint64 earliestNs) const
+{
+    Refresh next = firstRefresh(earliestNs);
+    next.firstNs = next.litNs;
+    next.litNs += lateness * period;
+    next.counter = next.counter >= 0 ? next.counter + lateness : -1;
+    return next;
+}
+
 // The phase is the median of where the recent refreshes put the newest one,
 // so that one lit late does not shift every prediction after it.
-FrameClock::Refresh FrameClock::nextRefresh(qint64 earliestNs) const
+FrameClock::Refresh FrameClock::firstRefresh(qint64 earliestNs) const
 {
     const Lit &newest = recent.back();
     std::vector<qint64> placed;

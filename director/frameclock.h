@@ -2,8 +2,9 @@
 // (presentfeedback.h) it learns its refresh period (the median of time over
 // refreshes, counted by the display or else by time, so that a skipped
 // refresh or a late word does not sway it) and its phase, and predicts when
-// the next frame will be lit; the step to draw is the one heard at that
-// moment. Until it has heard enough it knows nothing, and the window paces
+// the next frame will be lit, and how many refreshes more than the next one
+// a frame sent takes to be lit (a compositor may hold it one repaint); the
+// step to draw is the one heard at that moment. Until it has heard enough it knows nothing, and the window paces
 // itself by the steps alone.
 #pragma once
 
@@ -19,6 +20,7 @@ public:
     struct Refresh {
         qint64 litNs = -1;
         qint64 counter = -1;
+        qint64 firstNs = -1;  // the first refresh it could have been lit at
     };
 
     // What the display said of a frame (or a refresh asked about), which was
@@ -26,7 +28,8 @@ public:
     void learn(const PresentFeedback &feedback, Refresh aimed);
     bool knowsDisplay() const;
     qint64 periodNs() const { return period; }
-    // The first refresh lit at `earliestNs` or later; only when knowsDisplay().
+    // The refresh that lights a frame sent at `earliestNs`: the first lit then
+    // or later, and as many more as frames take; only when knowsDisplay().
     Refresh nextRefresh(qint64 earliestNs) const;
 
     // Lit minus aimed, of the last frame lit that was aimed at a refresh.
@@ -40,11 +43,15 @@ private:
         qint64 refresh;  // counted from the first heard, by the counter or by time
     };
     void estimatePeriod();
+    void learnLateness(qint64 litNs, qint64 firstNs);
     qint64 refreshesBetween(qint64 fromNs, qint64 toNs) const;
+    Refresh firstRefresh(qint64 earliestNs) const;
 
     std::deque<Lit> recent;
     qint64 lastCounter = -1;
     qint64 period = 0;
+    std::deque<qint64> latenesses;  // refreshes after the first, of the last frames
+    qint64 lateness = 0;
     qint64 lastError = 0;
     int missed = 0;
     int discarded = 0;
