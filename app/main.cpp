@@ -93,6 +93,7 @@ int play(const ShowOptions &options, int frameThreadCount)
     window.setScreen(screen);
     window.setTrace(&trace);
     window.setGentle(options.gentle);
+    window.setStepPacing(options.stepPacing);
     window.setFrameThreads(frameThreadCount);
     const QSize frameSize = (options.windowed ? options.windowSize : screen->geometry().size())
                             * screen->devicePixelRatio();
@@ -105,9 +106,10 @@ int play(const ShowOptions &options, int frameThreadCount)
     // without one a clock of our own at the music's pace. The literal timing
     // hands the music to Qt's audio output and paints what was handed over.
     // In silence the device plays its records on as far as the window aims
-    // past the sound, composing ahead and with the server's clock evened out,
-    // and a little more for the clock's own timer.
-    const qint64 lookahead = stepAimAhead(options.rate) + stepComposeAhead()
+    // past the sound, composing ahead or for a refresh of the display to come
+    // (of 24 Hz at the slowest), and with the server's clock evened out, and a
+    // little more for the clock's own timer.
+    const qint64 lookahead = stepAimAhead(options.rate) + qMax(stepComposeAhead(), qint64(songSampleRate / 24))
                              + SteadyClock::leapMs * songSampleRate / 1000 + songSampleRate / 50;
     SilentClock silentClock(device, lookahead);
     PulsePlayer pulsePlayer(device, lookahead);

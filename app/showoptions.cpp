@@ -36,11 +36,16 @@ const char usage[] =
     "  --literal          as first built, for comparison: one step per paint,\n"
     "                     showing the music handed to the audio output, not the\n"
     "                     music heard, and each sword stroke filled in one piece\n"
+    "  --step-pacing      paint by the show's steps alone, up to R frames a second,\n"
+    "                     as before the display was asked when it lights frames:\n"
+    "                     for a display whose word cannot be trusted\n"
     "  -h, --help         print this and exit\n"
     "  -v, --version      print the version and exit\n"
     "\n"
     "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
-    "monotonic seconds, song time of the music painted, song time heard, step.\n"
+    "monotonic seconds, song time of the music painted, song time heard, step,\n"
+    "and monotonic seconds of the refresh aimed at and of the one that lit it\n"
+    "(-1 where the display said none); lines starting with # say the pacing.\n"
     "KARNVELDT_THREADS=N composes each frame on N threads (1 to 64; by default\n"
     "one per core).\n";
 
@@ -92,7 +97,8 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
     const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("R"));
     const QCommandLineOption literal(QStringLiteral("literal"));
     const QCommandLineOption gentle(QStringLiteral("gentle"));
-    parser.addOptions({help, version, window, screen, start, mute, rate, literal, gentle});
+    const QCommandLineOption stepPacing(QStringLiteral("step-pacing"));
+    parser.addOptions({help, version, window, screen, start, mute, rate, literal, gentle, stepPacing});
     for (const char *name : qtValueOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
     for (const char *name : qtFlagOptions)
@@ -145,6 +151,7 @@ OptionsOutcome parseShowOptions(const QStringList &arguments, ShowOptions *optio
     }
     parsed.literal = parser.isSet(literal);
     parsed.gentle = parser.isSet(gentle);
+    parsed.stepPacing = parser.isSet(stepPacing);
     *options = parsed;
     return OptionsOutcome::Run;
 }

@@ -16,6 +16,7 @@ struct ShowOptions {
     int rate = 120;
     bool literal = false;
     bool gentle = false;
+    bool stepPacing = false;
 };
 
 enum class OptionsOutcome {

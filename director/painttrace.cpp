@@ -1,11 +1,11 @@
 #include "painttrace.h"
 
+#include "monotonic.h"
 #include "samplerate.h"
 
 #include <QFile>
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 
 PaintTrace::~PaintTrace()
 {
@@ -22,15 +22,37 @@ bool PaintTrace::open(const QString &path, QString *error)
     return file != nullptr;
 }
 
-void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step)
+namespace {
+double seconds(qint64 ns)
+{
+    return ns < 0 ? -1.0 : ns / 1e9;
+}
+}
+
+void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step, qint64 paintNs, qint64 aimedNs,
+                       qint64 litNs)
 {
     if (!file)
         return;
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const int written = std::fprintf(file, "%lld.%09ld %.6f %.6f %lld\n", static_cast<long long>(now.tv_sec),
-                                     now.tv_nsec, recordSample < 0 ? -1.0 : recordSample / double(songSampleRate),
-                                     heardSample / double(songSampleRate), static_cast<long long>(step));
+    if (paintNs < 0)
+        paintNs = monotonicNanoseconds();
+    const int written = std::fprintf(file, "%lld.%09lld %.6f %.6f %lld %.6f %.6f\n",
+                                     static_cast<long long>(paintNs / 1000000000),
+                                     static_cast<long long>(paintNs % 1000000000),
+                                     recordSample < 0 ? -1.0 : recordSample / double(songSampleRate),
+                                     heardSample / double(songSampleRate), static_cast<long long>(step),
+                                     seconds(aimedNs), seconds(litNs));
+    finishLine(written);
+}
+
+void PaintTrace::note(const QString &text)
+{
+    if (file)
+        finishLine(std::fprintf(file, "# %s\n", qPrintable(text)));
+}
+
+void PaintTrace::finishLine(int written)
+{
     // A run that ends at a crash or a kill still leaves its trace.
     if (written >= 0 && std::fflush(file) == 0)
         return;

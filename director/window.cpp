@@ -1,9 +1,11 @@
 #include "window.h"
 
+#include "monotonic.h"
 #include "painttrace.h"
+#include "samplerate.h"
 #include "showclock.h"
-#include "stepschedule.h"
-#include "steptiming.h"
+#include "waylandpresentation.h"
+#include "x11presenter.h"
 #include "xmpdevice.h"
 
 #include <QExposeEvent>
@@ -11,50 +13,38 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
-#include <cstring>
 #include <ctime>
 
+namespace {
+// A display that has not answered for this long has stopped answering.
+constexpr int displayPatienceMs = 1000;
+}
+
 Window::Window(XmpDevice *device, ShowClock *clock, int rate)
-    : QWindow(), store(this), device(device), clock(clock), rate(rate)
+    : QWindow(), steps(device, rate), device(device), clock(clock), rate(rate), store(this), refreshes(rate)
 {
     setSurfaceType(QSurface::RasterSurface);
-    displayPacesPaints = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
-    setClock(clock);
     composingTimer.setSingleShot(true);
     composingTimer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&composingTimer, &QTimer::timeout, [this] { composeWhenDue(); });
+    displayWatch.setSingleShot(true);
+    displayWatch.setInterval(displayPatienceMs);
+    QObject::connect(&displayWatch, &QTimer::timeout, [this] {
+        paceBySteps(QStringLiteral("the display stopped answering"));
+        paint();
+    });
+}
+
+// Frames the display never spoke of are traced all the same.
+Window::~Window()
+{
+    refreshes.finish(trace);
 }
 
 void Window::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape)
         QCoreApplication::quit();
-}
-
-bool Window::startAt(qint64 start, QSize frameSize)
-{
-    for (qint64 step = 0; stepSample(step, rate) < start; ++step) {
-        if (!device->skipTo(stepSample(step, rate)))
-            return false;
-        scene.advance(recordForStep(step), frameSize);
-        lastStep = step;
-    }
-    return device->skipTo(start);
-}
-
-// The surface keeps each frame for the next to change, but where frames are sent whole.
-void Window::setClock(ShowClock *clock)
-{
-    this->clock = clock;
-    scene.setKeptTarget(!sendsWholeFrames());
-}
-
-// Every paint of the literal timing paints and sends the whole frame, and so
-// does every paint the display paces, since it may hand out another buffer
-// each time.
-bool Window::sendsWholeFrames() const
-{
-    return !clock || displayPacesPaints;
 }
 
 bool Window::event(QEvent *event)
@@ -75,72 +65,259 @@ void Window::exposeEvent(QExposeEvent *)
 
 void Window::paint()
 {
-    if (!isExposed())
+    if (!isExposed() || awaitingDisplay)
         return;
-    const QRect whole(QPoint(0, 0), size());
+    if (pacing == Pacing::Undecided)
+        choosePacing();
+    if (pacing == Pacing::Present && !presenter->idle())
+        return;  // it paints when the display has let go of the last frame
+    Frame frame = aimFrame();
+    if (nothingNew(frame)) {
+        waitForRefresh(frame);
+        return;
+    }
+    compose(frame);
+    send(frame, draw(frame));
+    askForNextFrame();
+}
+
+void Window::choosePacing()
+{
+    QString why;
+    if (!clock) {
+        pacing = Pacing::Literal;
+    } else if (stepPacingAsked) {
+        paceBySteps(QStringLiteral("asked for"));
+        return;
+    } else if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        pacing = Pacing::FrameCallbacks;
+        presentation = WaylandPresentation::open(this, &why);
+        if (presentation)
+            presentation->onFeedback = [this](const PresentFeedback &said) { heard(said); };
+    } else if ((presenter = X11Presenter::open(this, &why))) {
+        pacing = Pacing::Present;
+        presenter->onFeedback = [this](const PresentFeedback &said) { heard(said); };
+        presenter->onIdle = [this] { paint(); };
+        // Not from within its own call: the presenter goes.
+        presenter->onFailed = [this] {
+            QTimer::singleShot(0, [this] {
+                paceBySteps(QStringLiteral("the X server refused the Present path"));
+                paint();
+            });
+        };
+    } else {
+        paceBySteps(why);
+        return;
+    }
+    // Frames sent whole need not be compared with the one before.
+    steps.scene.setKeptTarget(!sendsWholeFrames());
+    if (!trace)
+        return;
+    if (pacing == Pacing::Literal)
+        trace->note(QStringLiteral("pacing: literal"));
+    else if (pacing == Pacing::Present)
+        trace->note(QStringLiteral("pacing: the display's refreshes (X11 Present)"));
+    else if (presentation)
+        trace->note(QStringLiteral("pacing: the compositor's frame callbacks, timed by its presentation feedback"));
+    else
+        trace->note(QStringLiteral("pacing: the compositor's frame callbacks alone (%1)").arg(why));
+}
+
+void Window::paceBySteps(const QString &why)
+{
+    pacing = Pacing::Steps;
+    presenter.reset();
+    awaitingDisplay = false;
+    displayWatch.stop();
+    displayLacksSurface = true;
+    steps.scene.setKeptTarget(true);
+    steps.scene.forgetTarget();
+    if (trace)
+        trace->note(QStringLiteral("pacing: by the steps alone (%1)").arg(why));
+}
+
+// Every literal paint sends the whole frame, and so does every paint the
+// compositor paces, since it may hand out another buffer each time.
+bool Window::sendsWholeFrames() const
+{
+    return pacing == Pacing::Literal || pacing == Pacing::FrameCallbacks;
+}
+
+// The step to show and the moment it is for. Paced by the display: the step
+// heard when the refresh aimed at lights it. By the steps: those due, or else
+// the next one, composed ahead; a paint that comes late shows what is due at
+// once rather than hold a step further on.
+Window::Frame Window::aimFrame()
+{
+    Frame frame;
+    frame.startNs = monotonicNanoseconds();
+    frame.size = frameSize();
+    if (pacing == Pacing::Literal) {
+        frame.step = steps.last() + 1;
+        return frame;
+    }
+    if (pacing != Pacing::Steps) {
+        if (presentation)
+            presentation->dispatch();
+        frame.aim = refreshes.aim(*clock);
+        frame.heard = frame.aim.heard;
+        frame.range = stepsToRun(steps.last(), stepSample(frame.aim.step, rate), rate);
+        frame.step = frame.range.last;
+        return frame;
+    }
+    frame.heard = clock->heardSample();
+    const qint64 aimAhead = stepAimAhead(rate);
+    frame.range = stepsToRun(steps.last(), frame.heard + aimAhead, rate);
+    frame.ahead = frame.range.isEmpty();
+    if (frame.ahead)
+        frame.range.last = qMin(stepsToRun(steps.last(), frame.heard + aimAhead + composeAhead(), rate).last,
+                                steps.last() + 1);
+    frame.step = frame.range.isEmpty() ? -1 : frame.range.last;
+    return frame;
+}
+
+// A refresh that would show the step shown already gets nothing, unless the
+// display lost the window's contents.
+bool Window::nothingNew(const Frame &frame) const
+{
+    return frame.step <= steps.last() && !displayLacksSurface;
+}
+
+void Window::waitForRefresh(const Frame &frame)
+{
+    if (pacing == Pacing::Present) {
+        const qint64 counter = frame.aim.refresh.counter >= 0 ? frame.aim.refresh.counter : refreshes.nextCounter();
+        awaitedSerial = refreshes.asked(frame.aim);
+        presenter->notifyAt(awaitedSerial, counter);
+        awaitingDisplay = true;
+        displayWatch.start();
+        return;
+    }
+    askForNextFrame();
+}
+
+void Window::compose(Frame &frame)
+{
+    if (frame.step <= steps.last())
+        return;  // shown again, for a display that lost it
+    frame.composedNew = true;
+    frame.recordSample = pacing == Pacing::Literal ? steps.composeLiteral(frame.size)
+                                                   : steps.compose(frame.range, frame.size);
+}
+
+// The frame onto the surface the display reads: the presenter's image, or
+// the window's backing store. Returns what it changed.
+QRegion Window::draw(const Frame &frame)
+{
+    if (pacing == Pacing::Present) {
+        // The image holds what the window shows: a frame not new needs no writing.
+        QImage *image = presenter->image(frame.size);
+        const QRegion changed = frame.composedNew ? writeFrame(*image) : QRegion();
+        return displayLacksSurface ? QRegion(QRect(QPoint(0, 0), frame.size)) : changed;
+    }
     if (store.size() != size()) {
         store.resize(size());
         displayLacksSurface = true;
-        scene.forgetTarget();
+        steps.scene.forgetTarget();
     }
     // The whole surface, so that it waits until the display has read what
     // was sent last.
+    const QRect whole(QPoint(0, 0), size());
     store.beginPaint(whole);
-    QRegion changed;
-    if (!clock) {
-        changed = paintLiteralStep();
-    } else {
-        // A paint the window did not ask for (an expose), or one the display paces.
-        if (composed.step < 0)
-            composeDueSteps();
-        if (composed.step >= 0)
-            changed = showComposed();
+    if (!frame.composedNew)
+        return whole;  // what the store holds goes again
+    // Through a kept image where the surface is of another size (resized
+    // since the frame was composed) or cannot be drawn on directly.
+    if (QImage *surface = surfaceToDrawOn(frame.size)) {
+        const QRegion changed = writeFrame(*surface);
+        return sendsWholeFrames() ? QRegion(whole) : changed;
     }
-    store.endPaint();
-    store.flush(displayLacksSurface || sendsWholeFrames() ? QRegion(whole) : changed);
-    displayLacksSurface = false;
-    if (clock)
-        askForNextPaint();
-    else
-        requestUpdate();
+    if (kept.size() != frame.size) {
+        kept = QImage(frame.size, QImage::Format_RGB32);
+        kept.setDevicePixelRatio(devicePixelRatio());
+    }
+    writeFrame(kept);
+    QPainter(store.paintDevice()).drawImage(QPoint(0, 0), kept);
+    return whole;
 }
 
-// Runs the steps due, or else the next one ahead, and composes the last.
-void Window::composeDueSteps()
+// The frame to the display, at its moment: paced by the steps, one composed
+// ahead is held until its step is due; paced by the display, at the refresh
+// it was aimed at. The trace pairs each frame with the clock its step was
+// chosen for: for one composed ahead, the moment the step falls due (or the
+// clock's when it was let go, if the clock stood still).
+void Window::send(const Frame &frame, const QRegion &changed)
 {
-    const qint64 heard = clock->heardSample();
-    StepRange steps = stepsToRun(lastStep, heard + aimAhead(), rate);
-    // Nothing due yet: the next step, composed ahead. A paint that comes late
-    // shows what is due at once rather than hold a step further on.
-    const bool ahead = steps.isEmpty();
-    if (ahead)
-        steps.last = qMin(stepsToRun(lastStep, heard + aimAhead() + composeAhead(), rate).last, lastStep + 1);
-    if (steps.isEmpty())
+    if (pacing == Pacing::Present) {
+        awaitedSerial = refreshes.drawn(frame.aim, frame.recordSample, frame.startNs);
+        presenter->present(awaitedSerial, qMax<qint64>(frame.aim.refresh.counter, 0), changed);
+        awaitingDisplay = true;
+        displayWatch.start();
+        displayLacksSurface = false;
         return;
-    for (qint64 step = steps.first; step < steps.last; ++step)
-        scene.advance(recordForStep(step), frameSize());
-    composed.size = frameSize();
-    scene.composeFrame(recordForStep(steps.last, &composed.recordSample), composed.size);
-    composed.step = lastStep = steps.last;
-    composed.heard = heard;
-    composed.ahead = ahead;
+    }
+    const QRect whole(QPoint(0, 0), size());
+    if (pacing == Pacing::FrameCallbacks && presentation)
+        presentation->requestFeedback(refreshes.drawn(frame.aim, frame.recordSample, frame.startNs));
+    else if (trace && frame.composedNew && pacing == Pacing::Steps)
+        trace->write(frame.recordSample,
+                     frame.ahead ? qMin(waitUntilDue(frame.step), stepSample(frame.step, rate) - stepAimAhead(rate))
+                                 : frame.heard,
+                     frame.step);
+    else if (trace && frame.composedNew)
+        trace->write(frame.recordSample, pacing == Pacing::Literal ? device->handedSample() : frame.heard, frame.step);
+    store.endPaint();
+    store.flush(displayLacksSurface ? QRegion(whole) : changed);
+    displayLacksSurface = false;
 }
 
-// The composed frame onto the surface, held until its step is due. Returns
-// what it changed.
-QRegion Window::showComposed()
+// Paced by the steps, the next frame is composed when its step is nearly due
+// (none sooner: it would have nothing new to show). The compositor paces its
+// own paints, answering each with a frame callback; the literal timing asks
+// at once. X11's Present answers each frame.
+void Window::askForNextFrame()
 {
-    const QRegion changed = writeComposedFrame(composed.size);
-    // The trace pairs the paint with the clock its step was chosen for: for
-    // one composed ahead, the moment the step falls due (or the clock's when
-    // it was let go, if the clock stood still).
-    const qint64 chosenFor = composed.ahead
-                                 ? qMin(waitUntilDue(composed.step), stepSample(composed.step, rate) - aimAhead())
-                                 : composed.heard;
-    if (trace)
-        trace->write(composed.recordSample, chosenFor, composed.step);
-    composed.step = -1;
-    return changed;
+    if (pacing == Pacing::Present)
+        return;
+    if (pacing != Pacing::Steps) {
+        requestUpdate();
+        return;
+    }
+    const qint64 samplesToGo = samplesToNextComposing();
+    composingTimer.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
+}
+
+void Window::heard(const PresentFeedback &said)
+{
+    refreshes.feedback(said, trace);
+    if (pacing != Pacing::Present || !awaitingDisplay || said.serial != awaitedSerial)
+        return;
+    awaitingDisplay = false;
+    displayWatch.stop();
+    paint();
+}
+
+void Window::composeWhenDue()
+{
+    if (samplesToNextComposing() > 0)
+        askForNextFrame();
+    else
+        paint();
+}
+
+qint64 Window::samplesToNextComposing() const
+{
+    return stepSample(steps.last() + 1, rate) - clock->heardSample() - stepAimAhead(rate) - composeAhead();
+}
+
+// Past the song's end the clock stands still: nothing is composed for a
+// time it will not reach.
+qint64 Window::composeAhead() const
+{
+    const qint64 end = device->endSample();
+    if (end >= 0 && stepSample(steps.last() + 1, rate) > end)
+        return 0;
+    return stepComposeAhead();
 }
 
 // A frame composed before its step is due is held back until then, so that
@@ -152,84 +329,14 @@ qint64 Window::waitUntilDue(qint64 step)
     qint64 heldSamples = 0;
     for (;;) {
         const qint64 heard = clock->heardSample();
-        const qint64 samplesToGo = qMin(stepSample(step, rate) - heard - aimAhead(), 2 * stepComposeAhead() - heldSamples);
+        const qint64 samplesToGo =
+            qMin(stepSample(step, rate) - heard - stepAimAhead(rate), 2 * stepComposeAhead() - heldSamples);
         if (samplesToGo <= 0)
             return heard;
         const timespec wait{0, long(samplesToGo * 1000000000 / songSampleRate)};
         nanosleep(&wait, nullptr);
         heldSamples += samplesToGo;
     }
-}
-
-QRegion Window::paintLiteralStep()
-{
-    qint64 recordSample = -1;
-    scene.composeFrame(device->recordAt(device->handedSample() - 1, &recordSample), frameSize());
-    const QRegion changed = writeComposedFrame(frameSize());
-    ++lastStep;
-    if (trace)
-        trace->write(recordSample, device->handedSample(), lastStep);
-    return changed;
-}
-
-// The next frame is composed when its step is nearly due (none sooner: it
-// would have nothing new to show), and then painted. It is composed outside
-// the paint, since a paint first waits until the display has read the last
-// frame out of the window's surface. Where the display paces the paints
-// (Wayland answers each with a frame callback), waiting for the step first
-// would miss the display's next frame, so a paint is asked for at once and
-// composes its own frame.
-void Window::askForNextPaint()
-{
-    if (displayPacesPaints) {
-        requestUpdate();
-        return;
-    }
-    const qint64 samplesToGo = samplesToNextComposing();
-    composingTimer.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
-}
-
-void Window::composeWhenDue()
-{
-    if (samplesToNextComposing() > 0) {
-        askForNextPaint();
-        return;
-    }
-    composeDueSteps();
-    paint();
-}
-
-qint64 Window::samplesToNextComposing() const
-{
-    return stepSample(lastStep + 1, rate) - clock->heardSample() - aimAhead() - composeAhead();
-}
-
-qint64 Window::aimAhead() const
-{
-    return stepAimAhead(rate);
-}
-
-// Where the display paces the paints, it shows each frame when it is ready
-// for one. Past the song's end the clock stands still: nothing is composed
-// for a time it will not reach.
-qint64 Window::composeAhead() const
-{
-    const qint64 end = device->endSample();
-    if (displayPacesPaints || (end >= 0 && stepSample(lastStep + 1, rate) > end))
-        return 0;
-    return stepComposeAhead();
-}
-
-// Step 0 comes before any sound, with the device's zeroed record, as in the capture.
-xmp_frame_info Window::recordForStep(qint64 step, qint64 *startSample) const
-{
-    if (step > 0)
-        return device->recordAt(stepSample(step, rate), startSample);
-    xmp_frame_info nothingYet;
-    std::memset(&nothingYet, 0, sizeof nothingYet);
-    if (startSample)
-        *startSample = -1;
-    return nothingYet;
 }
 
 // Device pixels: at a device pixel ratio other than 1 the effects are laid out
@@ -239,39 +346,28 @@ QSize Window::frameSize() const
     return size() * devicePixelRatio();
 }
 
-// The scene's composed frame, of the given size, onto the window's surface;
-// through a kept image where the surface is of another size (resized since
-// the frame was composed) or cannot be drawn on directly. Returns the part of
-// the window it changed, or all of it where frames are sent whole.
-QRegion Window::writeComposedFrame(QSize size)
+// The scene's composed frame onto target. Returns the part of the window it
+// changed, in the window's coordinates (device pixels where Present takes it).
+QRegion Window::writeFrame(QImage &target)
 {
-    QImage *surface = surfaceToDrawOn(size);
-    QImage *target = surface ? surface : &frame;
-    if (!surface && frame.size() != size) {
-        frame = QImage(size, QImage::Format_RGB32);
-        frame.setDevicePixelRatio(devicePixelRatio());
-    }
     // One the frame before went elsewhere holds no frame of ours.
-    if (target->constBits() != lastTargetBits)
-        scene.forgetTarget();
-    lastTargetBits = target->constBits();
-    const QRect whole(QPoint(0, 0), this->size());
-    if (surface) {
-        std::vector<RowSpan> *changes = sendsWholeFrames() ? nullptr : &changedRows;
-        if (!scene.presentFrame(*surface, changes))
-            return QRegion();
-        return changes ? QRegion(changedRectangle()) : QRegion(whole);
+    if (target.constBits() != lastTargetBits) {
+        steps.scene.forgetTarget();
+        displayLacksSurface = displayLacksSurface || pacing == Pacing::Present;
     }
-    if (!scene.presentFrame(frame))
+    lastTargetBits = target.constBits();
+    std::vector<RowSpan> *changes = sendsWholeFrames() ? nullptr : &changedRows;
+    if (!steps.scene.presentFrame(target, changes))
         return QRegion();
-    QPainter(store.paintDevice()).drawImage(QPoint(0, 0), frame);
-    return whole;
+    if (!changes)
+        return QRegion(QRect(QPoint(0, 0), size()));
+    return QRegion(changedRectangle(pacing == Pacing::Present ? 1.0 : devicePixelRatio()));
 }
 
-// What the last frame changed on the surface, in the window's coordinates:
-// one rectangle around it all, so that the display takes the frame in one
+// What the last frame changed on the surface, scaled down by ratio: one
+// rectangle around it all, so that the display takes the frame in one
 // request and no one looking at it sees part of a frame.
-QRect Window::changedRectangle() const
+QRect Window::changedRectangle(qreal ratio) const
 {
     int top = -1, bottom = -1;
     RowSpan columns;
@@ -285,7 +381,6 @@ QRect Window::changedRectangle() const
     }
     if (top < 0)
         return QRect();
-    const qreal ratio = devicePixelRatio();
     const QPoint topLeft(int(std::floor(columns.left / ratio)), int(std::floor(top / ratio)));
     const QPoint bottomRight(int(std::ceil(columns.right / ratio)), int(std::ceil(bottom / ratio)));
     return QRect(topLeft, bottomRight - QPoint(1, 1));

@@ -1,86 +1,117 @@
-// The show's one window. Every step of the show that has come due by the show
-// clock runs, each with the music heard at its moment, and the last is shown;
-// the next frame is composed a little before the next step falls due, then
-// painted and held until then. With the literal timing (no clock) every paint
-// is one step, with the record of the frame handed to the output last, and
-// asks for the next paint at once, and paints and sends the whole frame.
-// Otherwise only what a frame changed is sent to the display, where it keeps
-// what it was sent. Escape quits.
+// The show's one window. Each frame is the steps of the show that have come
+// due run, each with the music heard at its moment, and the last one shown.
+// How frames are paced is chosen when the window is first shown:
+// - by the display's refreshes where it says when it lights frames (X11's
+//   Present extension, Wayland's frame callbacks and presentation feedback):
+//   one frame a refresh, drawn for the moment it will be lit, and none where
+//   the refresh would bring no new step;
+// - by the steps alone, as a display whose word is missing or not trusted
+//   needs: the next frame composed a little before its step falls due, then
+//   painted and held until then;
+// - literally (no clock): every paint one step, with the record of the frame
+//   handed to the output last, and the next paint asked for at once.
+// Where the display keeps what it was sent, only what a frame changed is sent.
+// Escape quits.
 #pragma once
 
-#include "scene.h"
+#include "refreshpacer.h"
+#include "showsteps.h"
 
 #include <QBackingStore>
 #include <QImage>
 #include <QTimer>
 #include <QWindow>
+#include <memory>
 #include <vector>
 
 class PaintTrace;
 class ShowClock;
+class WaylandPresentation;
+class X11Presenter;
 class XmpDevice;
 
 class Window : public QWindow {
 public:
     // clock null: the literal timing.
     Window(XmpDevice *device, ShowClock *clock, int rate);
+    ~Window() override;
 
-    void setClock(ShowClock *clock);
+    void setClock(ShowClock *clock) { this->clock = clock; }
     void setTrace(PaintTrace *trace) { this->trace = trace; }
     // The effects' gentle look, which does not flash; before the first step.
-    void setGentle(bool gentle) { scene.gentle = gentle; }
+    void setGentle(bool gentle) { steps.scene.gentle = gentle; }
     // The threads each frame is composed on; 1 until set.
-    void setFrameThreads(int threads) { scene.setThreads(threads); }
-    // Runs the steps before song sample `start` without pictures, at the
-    // given frame size, with the device playing the music up to there unheard.
-    // False if the song ends first.
-    bool startAt(qint64 start, QSize frameSize);
+    void setFrameThreads(int threads) { steps.scene.setThreads(threads); }
+    // Paced by the steps alone, whatever the display says.
+    void setStepPacing(bool on) { stepPacingAsked = on; }
+    bool startAt(qint64 start, QSize frameSize) { return steps.startAt(start, frameSize); }
+    // Traces the frames the display has not spoken of yet.
+    void finishTrace();
 
 protected:
     bool event(QEvent *event) override;
     void exposeEvent(QExposeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    // One paint: a frame onto the window's surface, and on to the display.
+    // One frame: its step chosen, composed, drawn and sent to the display.
     virtual void paint();
 
 private:
-    void composeDueSteps();
-    QRegion showComposed();
+    enum class Pacing { Undecided, Literal, Steps, Present, FrameCallbacks };
+    struct Frame {
+        StepRange range;   // the steps it runs
+        qint64 step = -1;  // the one it shows; none
+        bool composedNew = false;
+        qint64 recordSample = -1;
+        qint64 heard = 0;    // when its step was chosen
+        bool ahead = false;  // composed before it was due
+        QSize size;
+        RefreshPacer::Aim aim;
+        qint64 startNs = 0;
+    };
+
+    void choosePacing();
+    void paceBySteps(const QString &why);
+    Frame aimFrame();
+    bool nothingNew(const Frame &frame) const;
+    void waitForRefresh(const Frame &frame);
+    void compose(Frame &frame);
+    QRegion draw(const Frame &frame);
+    void send(const Frame &frame, const QRegion &changed);
+    void askForNextFrame();
+    void heard(const PresentFeedback &said);
+
+    // By the steps alone.
     void composeWhenDue();
     qint64 samplesToNextComposing() const;
-    QRegion paintLiteralStep();
-    QRegion writeComposedFrame(QSize size);
-    QRect changedRectangle() const;
-    void askForNextPaint();
-    bool sendsWholeFrames() const;
-    qint64 aimAhead() const;
     qint64 composeAhead() const;
     qint64 waitUntilDue(qint64 step);
-    xmp_frame_info recordForStep(qint64 step, qint64 *startSample = nullptr) const;
-    QSize frameSize() const;
-    QImage *surfaceToDrawOn(QSize size);
 
-    QBackingStore store;
-    // The display lacks some of the surface (it is new, or the display lost
-    // the window's contents): the next paint sends all of it.
-    bool displayLacksSurface = true;
-    std::vector<RowSpan> changedRows;  // by the last frame written, in device pixels
-    const uchar *lastTargetBits = nullptr;  // the image the last frame was written onto
-    Scene scene;
+    bool sendsWholeFrames() const;
+    QImage *surfaceToDrawOn(QSize size);
+    QRegion writeFrame(QImage &target);
+    QRect changedRectangle(qreal ratio) const;
+    QSize frameSize() const;
+
+    ShowSteps steps;
     XmpDevice *device;
     ShowClock *clock;
     int rate;
-    qint64 lastStep = -1;  // the step shown last
     PaintTrace *trace = nullptr;
-    QTimer composingTimer;  // starts composing the next frame when its step is nearly due
-    bool displayPacesPaints = false;
-    QImage frame;  // only where the backing store cannot be drawn on directly
-    // A frame composed and not yet shown.
-    struct Composed {
-        qint64 step = -1;  // none
-        qint64 recordSample = -1;
-        qint64 heard = 0;    // when its step was chosen
-        bool ahead = false;  // chosen before it was due
-        QSize size;
-    } composed;
+    Pacing pacing = Pacing::Undecided;
+    bool stepPacingAsked = false;
+
+    QBackingStore store;
+    std::unique_ptr<X11Presenter> presenter;
+    std::unique_ptr<WaylandPresentation> presentation;
+    RefreshPacer refreshes;
+    bool awaitingDisplay = false;  // a frame or a question is with the display
+    qint64 awaitedSerial = 0;
+    QTimer displayWatch;           // a display that stops answering is paced by the steps
+    QTimer composingTimer;         // by the steps: composes the next frame when its step is nearly due
+    // The display lacks some of the window (it is new, or lost its contents):
+    // the next frame sends all of it.
+    bool displayLacksSurface = true;
+    std::vector<RowSpan> changedRows;       // by the last frame written, in device pixels
+    const uchar *lastTargetBits = nullptr;  // the image the last frame was written onto
+    QImage kept;  // only where the backing store cannot be drawn on directly
 };

@@ -142,7 +142,7 @@ private slots:
             const double record = double(frameStarts[k]) / rate;
             trace += QByteArray::number(heard(frameStarts[k]) + paintLead / 1000, 'f', 6) + ' '
                      + QByteArray::number(record, 'f', 6) + ' ' + QByteArray::number(record, 'f', 6) + ' '
-                     + QByteArray::number(qulonglong(k)) + '\n';
+                     + QByteArray::number(qulonglong(k)) + " -1 -1\n";
         }
         write(path("trace.txt"), trace);
 

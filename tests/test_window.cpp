@@ -118,14 +118,14 @@ private:
         int paints = 0;
     };
 
-    // The last column of each trace line.
+    // The step of each trace line.
     static QList<int> paintedSteps(QFile &trace)
     {
         QList<int> steps;
         trace.seek(0);
         for (const QByteArray &line : trace.readAll().split('\n'))
-            if (!line.isEmpty())
-                steps << line.split(' ').last().toInt();
+            if (!line.isEmpty() && !line.startsWith('#'))
+                steps << line.split(' ').at(3).toInt();
         return steps;
     }
 };

@@ -1,5 +1,6 @@
 // Reads the trace the show writes with KARNVELDT_TRACE (one line per paint:
-// monotonic seconds, song time of the record painted, song time heard, step)
+// monotonic seconds, song time of the record painted, song time heard, step,
+// and the monotonic seconds of the refresh aimed at and of the one lit)
 // and answers the end-to-end tests' questions about the steps on the screen.
 //
 // usage:
@@ -55,9 +56,22 @@ std::vector<Paint> readTrace(const char *path)
     FILE *file = std::fopen(path, "r");
     if (!file)
         return paints;
-    Paint paint;
-    while (std::fscanf(file, "%lf %lf %lf %lld", &paint.monotonic, &paint.recordSong, &paint.heardSong, &paint.step) == 4)
+    // A frame aimed at a refresh is on the screen from when it was lit (or
+    // else aimed at), and shows the song time heard then.
+    char line[256];
+    while (std::fgets(line, sizeof line, file)) {
+        Paint paint;
+        double aimed = -1, lit = -1;
+        if (line[0] == '#' || std::sscanf(line, "%lf %lf %lf %lld %lf %lf", &paint.monotonic, &paint.recordSong,
+                                          &paint.heardSong, &paint.step, &aimed, &lit) < 4)
+            continue;
+        const double shown = lit >= 0 ? lit : aimed;
+        if (shown >= 0) {
+            paint.heardSong += shown - paint.monotonic;
+            paint.monotonic = shown;
+        }
         paints.push_back(paint);
+    }
     std::fclose(file);
     return paints;
 }

@@ -154,7 +154,7 @@ check_credits() {
 # capture's frames.
 check_flash_durations() {
     if [ -z "${WAYLAND_DISPLAY:-}" ]; then
-        local blood; blood=$(awk '$2 >= 70 {print $1; exit}' "$trace")
+        local blood; blood=$(awk '/^#/ {next} $2 >= 70 {print $1; exit}' "$trace")
         awk -v end="${blood:-1e12}" '$2 < end' "$out/flashes.all" >"$out/flashes"
     else
         "$capture" --rate "$rate" --fps "$rate" --size 640x360 --from 55 --to 70 --out "$out/flash-capture" \

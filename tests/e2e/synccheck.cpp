@@ -239,7 +239,7 @@ int main(int argc, char **argv)
     const SinkClock sink(readColumns(argv[3], 3));
     sink.describe();
     const std::vector<double> onsets = flashOnsets(argv[4]);
-    const std::vector<std::vector<double>> trace = argc == 6 ? readColumns(argv[5], 4) : decltype(trace){};
+    const std::vector<std::vector<double>> trace = argc == 6 ? readColumns(argv[5], 6) : decltype(trace){};
 
     const long recStart = firstSound(recording);
     const long start = recStart < 0 ? -1 : matchInReference(reference, recording, recStart);
@@ -265,7 +265,8 @@ int main(int argc, char **argv)
         const double songTime = double(s.songFrame) / rate;
         for (const auto &line : trace)
             if (line[1] >= songTime - 0.5 / rate) {
-                s.trace = line[0];
+                // Lit, or aimed at, or else painted.
+                s.trace = line[5] >= 0 ? line[5] : line[4] >= 0 ? line[4] : line[0];
                 break;
             }
         std::printf("%.3f %.3f %+.1f %+.1f\n", songTime, s.sound, (s.probe - s.sound) * 1000,
