@@ -16,7 +16,7 @@ namespace {
 
 // Whether the server has the extension, at least at the version asked.
 template <typename Reply>
-bool hasVersion(xcb_connection_t *c, Reply *reply, uint32_t major, uint32_t minor)
+bool hasVersion(Reply *reply, uint32_t major, uint32_t minor)
 {
     const bool enough = reply && (reply->major_version > major
                                   || (reply->major_version == major && reply->minor_version >= minor));
@@ -28,63 +28,43 @@ bool hasVersion(xcb_connection_t *c, Reply *reply, uint32_t major, uint32_t mino
 
 std::unique_ptr<X11Presenter> X11Presenter::open(QWindow *window, QString *why)
 {
-    if (QGuiApplication::platformName() != QLatin1String("xcb")) {
-        *why = QStringLiteral("the display is not X11");
+    const auto refuse = [why](const QString &reason) {
+        *why = reason;
         return nullptr;
-    }
+    };
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return refuse(QStringLiteral("the display is not X11"));
     std::unique_ptr<X11Presenter> p(new X11Presenter);
-    // The server Qt talks to: DISPLAY, which Qt's own -display would also set.
+    // The server named by DISPLAY, as Qt's is.
     p->connection = xcb_connect(nullptr, nullptr);
     xcb_connection_t *c = p->connection;
-    if (xcb_connection_has_error(c)) {
-        *why = QStringLiteral("cannot connect to the X server");
-        return nullptr;
-    }
-    for (xcb_extension_t *extension : {&xcb_present_id, &xcb_shm_id, &xcb_xfixes_id})
-        xcb_prefetch_extension_data(c, extension);
-    const xcb_query_extension_reply_t *present = xcb_get_extension_data(c, &xcb_present_id);
-    if (!present || !present->present) {
-        *why = QStringLiteral("the X server has no Present extension");
-        return nullptr;
-    }
-    const xcb_query_extension_reply_t *shm = xcb_get_extension_data(c, &xcb_shm_id);
-    if (!shm || !shm->present) {
-        *why = QStringLiteral("the X server has no MIT-SHM extension");
-        return nullptr;
-    }
-    const xcb_query_extension_reply_t *xfixes = xcb_get_extension_data(c, &xcb_xfixes_id);
-    if (!xfixes || !xfixes->present) {
-        *why = QStringLiteral("the X server has no XFIXES extension");
-        return nullptr;
+    if (xcb_connection_has_error(c))
+        return refuse(QStringLiteral("cannot connect to the X server"));
+    const std::pair<xcb_extension_t *, const char *> needed[] = {
+        {&xcb_present_id, "Present"}, {&xcb_shm_id, "MIT-SHM"}, {&xcb_xfixes_id, "XFIXES"}};
+    for (const auto &extension : needed) {
+        const xcb_query_extension_reply_t *reply = xcb_get_extension_data(c, extension.first);
+        if (!reply || !reply->present)
+            return refuse(QStringLiteral("the X server has no %1 extension").arg(QLatin1String(extension.second)));
     }
     // Each extension must be told the version spoken before it is used.
-    if (!hasVersion(c, xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 0), nullptr), 1, 0)) {
-        *why = QStringLiteral("the X server's Present extension does not answer");
-        return nullptr;
-    }
-    if (!hasVersion(c, xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr), 2, 0)) {
-        *why = QStringLiteral("the X server's XFIXES extension is older than 2.0");
-        return nullptr;
-    }
+    if (!hasVersion(xcb_present_query_version_reply(c, xcb_present_query_version(c, 1, 0), nullptr), 1, 0))
+        return refuse(QStringLiteral("the X server's Present extension does not answer"));
+    if (!hasVersion(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr), 2, 0))
+        return refuse(QStringLiteral("the X server's XFIXES extension is older than 2.0"));
     xcb_shm_query_version_reply_t *shmVersion = xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr);
     const bool sharedPixmaps = shmVersion && shmVersion->shared_pixmaps;
-    if (!sharedPixmaps || !hasVersion(c, shmVersion, 1, 2)) {
-        *why = QStringLiteral("the X server's MIT-SHM cannot share pixmaps passed as files");
-        return nullptr;
-    }
+    if (!hasVersion(shmVersion, 1, 2) || !sharedPixmaps)
+        return refuse(QStringLiteral("the X server's MIT-SHM cannot share pixmaps passed as files"));
 
     p->window = quint32(window->winId());
     xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, p->window), nullptr);
-    if (!geometry) {
-        *why = QStringLiteral("the X server does not know the window");
-        return nullptr;
-    }
+    if (!geometry)
+        return refuse(QStringLiteral("the X server does not know the window"));
     p->depth = geometry->depth;
     free(geometry);
-    if (p->depth != 24 && p->depth != 32) {
-        *why = QStringLiteral("the window's depth is %1 bits, not 24 or 32").arg(p->depth);
-        return nullptr;
-    }
+    if (p->depth != 24 && p->depth != 32)
+        return refuse(QStringLiteral("the window's depth is %1 bits, not 24 or 32").arg(p->depth));
 
     p->eventId = xcb_generate_id(c);
     const xcb_void_cookie_t select = xcb_present_select_input_checked(
@@ -108,33 +88,22 @@ std::unique_ptr<X11Presenter> X11Presenter::open(QWindow *window, QString *why)
 X11Presenter::~X11Presenter()
 {
     reader.reset();
-    if (!connection)
-        return;
-    if (!xcb_connection_has_error(connection)) {
-        freePicture();
-        if (region)
-            xcb_xfixes_destroy_region(connection, region);
-        if (presentEvents)
-            xcb_present_select_input(connection, eventId, window, XCB_PRESENT_EVENT_MASK_NO_EVENT);
-        xcb_flush(connection);
-    }
+    // The server frees the pixmap, the region and its hold on the memory when
+    // the connection closes.
     if (presentEvents)
         xcb_unregister_for_special_event(connection, presentEvents);
-    xcb_disconnect(connection);
+    if (connection)
+        xcb_disconnect(connection);
+    if (memory)
+        munmap(memory, memoryBytes);
 }
 
 QImage *X11Presenter::image(QSize size)
 {
-    if (broken)
-        return nullptr;
-    if (size != picture.size()) {
-        QString why;
-        if (!makePicture(size, &why)) {
-            fail(why);
-            return nullptr;
-        }
-    }
-    return &picture;
+    QString why;
+    if (!broken && size != picture.size() && !makePicture(size, &why))
+        fail(why);
+    return broken ? nullptr : &picture;
 }
 
 bool X11Presenter::makePicture(QSize size, QString *why)
@@ -145,15 +114,12 @@ bool X11Presenter::makePicture(QSize size, QString *why)
     // A file the server maps too: it cannot be passed to a server elsewhere,
     // where the pictures would have to travel as requests.
     const int fd = memfd_create("karnveldt-picture", MFD_CLOEXEC);
-    if (fd < 0 || ftruncate(fd, off_t(memoryBytes)) != 0) {
+    void *mapped = fd < 0 || ftruncate(fd, off_t(memoryBytes)) != 0
+                       ? MAP_FAILED
+                       : mmap(nullptr, memoryBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (mapped == MAP_FAILED) {
         if (fd >= 0)
             close(fd);
-        *why = QStringLiteral("no memory to share with the X server");
-        return false;
-    }
-    void *mapped = mmap(nullptr, memoryBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (mapped == MAP_FAILED) {
-        close(fd);
         *why = QStringLiteral("no memory to share with the X server");
         return false;
     }
@@ -236,23 +202,19 @@ qint64 X11Presenter::fullSerial(quint32 serial) const
 
 void X11Presenter::readEvents()
 {
-    bool more = true;
-    while (more && !broken) {
-        more = false;
-        while (xcb_generic_event_t *event = xcb_poll_for_special_event(connection, presentEvents)) {
+    while (!broken) {
+        if (xcb_generic_event_t *event = xcb_poll_for_special_event(connection, presentEvents)) {
             handle(event);
             free(event);
-            more = true;
-        }
-        // Errors of requests not checked, and anything else sent here.
-        while (xcb_generic_event_t *event = xcb_poll_for_event(connection)) {
-            if (event->response_type == 0) {
-                const auto *error = reinterpret_cast<xcb_generic_error_t *>(event);
+        } else if (xcb_generic_event_t *other = xcb_poll_for_event(connection)) {
+            // Only the errors of requests not checked come here.
+            const auto *error = reinterpret_cast<xcb_generic_error_t *>(other);
+            if (error->response_type == 0)
                 fail(QStringLiteral("the X server refused a request (error %1, request %2.%3)")
                          .arg(error->error_code).arg(error->major_code).arg(error->minor_code));
-            }
-            free(event);
-            more = true;
+            free(other);
+        } else {
+            break;
         }
     }
     if (xcb_connection_has_error(connection))
@@ -291,4 +253,6 @@ void X11Presenter::fail(const QString &reason)
     if (reader)
         reader->setEnabled(false);
     fprintf(stderr, "karnveldt: X11 presentation stopped: %s\n", qPrintable(reason));
+    if (onFailed)
+        onFailed();
 }

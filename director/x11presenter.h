@@ -41,11 +41,13 @@ public:
     // Asks when refresh `targetCounter` is lit, with nothing shown.
     void notifyAt(qint64 serial, qint64 targetCounter);
 
-    // On the GUI thread, for every picture lit or dropped and every refresh
-    // asked about.
+    // Called on the GUI thread, where they must not destroy the presenter:
+    // for every picture lit or dropped and every refresh asked about,
     std::function<void(const PresentFeedback &)> onFeedback;
-    // On the GUI thread when the picture may be written again.
+    // when the picture may be written again,
     std::function<void()> onIdle;
+    // and once when it fails (no feedback or idleness comes after that).
+    std::function<void()> onFailed;
 
 private:
     X11Presenter() = default;
