@@ -116,7 +116,7 @@ bool X11Presenter::makePicture(QSize size, QString *why)
     const int fd = memfd_create("karnveldt-picture", MFD_CLOEXEC);
     void *mapped = fd < 0 || ftruncate(fd, off_t(memoryBytes)) != 0
                        ? MAP_FAILED
-                       : mmap(nullptr, memoryBytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+                       : mmap(nullptr, memoryBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
     if (mapped == MAP_FAILED) {
         if (fd >= 0)
             close(fd);
