@@ -1,8 +1,8 @@
 // Shows a window's pictures on X11 at the refresh asked for, through the
 // Present extension, and says when each was lit. The picture is drawn in one
-// pixmap in memory shared with the X server that always holds what the window
-// shows, so only what changed need be drawn and copied. It talks to the server
-// on a connection of its own, read on the GUI thread.
+// pixmap in memory shared with the X server, which the caller keeps equal to
+// what the window shows, so that only what changed need be drawn and copied.
+// It talks to the server on a connection of its own, read on the GUI thread.
 #pragma once
 
 #include "presentfeedback.h"
@@ -24,9 +24,9 @@ public:
     static std::unique_ptr<X11Presenter> open(QWindow *window, QString *why);
     ~X11Presenter();
 
-    // The picture shared with the server, of `size` device pixels, remade
-    // (contents undefined) when the size changes. Written only while idle().
-    // Null once failed().
+    // The picture shared with the server, RGB32 of `size` device pixels,
+    // remade (contents undefined) when the size changes. Written only while
+    // idle(). Null once failed().
     QImage *image(QSize size);
     // The server has done reading the picture.
     bool idle() const { return pictureIdle; }
