@@ -20,8 +20,8 @@ install_missing() {
 }
 
 build_packages=(cmake g++ make pkg-config qtbase5-dev qtmultimedia5-dev libqt5multimedia5-plugins libxmp-dev
-                libpulse-dev libpipewire-0.3-dev libx11-dev libwayland-dev libwayland-bin wayland-protocols
-                qtbase5-private-dev)
+                libpulse-dev libpipewire-0.3-dev libx11-dev libxcb1-dev libxcb-present-dev libxcb-shm0-dev
+                libxcb-xfixes0-dev libwayland-dev libwayland-bin wayland-protocols qtbase5-private-dev)
 # What the end-to-end tests start and look with: displays (X11 with and without a
 # window manager, Wayland), sound servers (PulseAudio, PipeWire), the package,
 # and the backtrace of a show that dies.
