@@ -182,7 +182,7 @@ void X11Presenter::present(qint64 serial, qint64 targetCounter, const QRegion &c
     xcb_present_pixmap(connection, window, pixmap, uint32_t(serial), XCB_NONE, region, 0, 0, XCB_NONE, XCB_NONE,
                        XCB_NONE, XCB_PRESENT_OPTION_NONE, uint64_t(qMax<qint64>(0, targetCounter)), 0, 0, 0,
                        nullptr);
-    xcb_flush(connection);
+    send();
 }
 
 void X11Presenter::notifyAt(qint64 serial, qint64 targetCounter)
@@ -191,7 +191,16 @@ void X11Presenter::notifyAt(qint64 serial, qint64 targetCounter)
         return;
     lastSerial = serial;
     xcb_present_notify_msc(connection, window, uint32_t(serial), uint64_t(qMax<qint64>(0, targetCounter)), 0, 0);
+    send();
+}
+
+// Writing may read what the server has sent meanwhile into the connection's
+// queue, where the socket's notifier no longer sees it: it is read at once
+// when back in the event loop.
+void X11Presenter::send()
+{
     xcb_flush(connection);
+    QMetaObject::invokeMethod(reader.get(), [this] { readEvents(); }, Qt::QueuedConnection);
 }
 
 qint64 X11Presenter::fullSerial(quint32 serial) const
@@ -200,13 +209,17 @@ qint64 X11Presenter::fullSerial(quint32 serial) const
     return lastSerial - qint32(quint32(lastSerial) - serial);
 }
 
+// Only the Present events' own poll reads the socket: what it reads goes to
+// their queue or the connection's, and the connection's is then emptied
+// without reading more, so that nothing waits in a queue once the socket's
+// notifier has nothing more to say.
 void X11Presenter::readEvents()
 {
     while (!broken) {
         if (xcb_generic_event_t *event = xcb_poll_for_special_event(connection, presentEvents)) {
             handle(event);
             free(event);
-        } else if (xcb_generic_event_t *other = xcb_poll_for_event(connection)) {
+        } else if (xcb_generic_event_t *other = xcb_poll_for_queued_event(connection)) {
             // Only the errors of requests not checked come here.
             const auto *error = reinterpret_cast<xcb_generic_error_t *>(other);
             if (error->response_type == 0)

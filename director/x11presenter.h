@@ -54,6 +54,7 @@ private:
     bool makePicture(QSize size, QString *why);
     void freePicture();
     bool check(unsigned int sequence, const char *what, QString *why);
+    void send();
     void readEvents();
     void handle(const xcb_generic_event_t *event);
     void fail(const QString &reason);
