@@ -19,20 +19,20 @@ qint64 RefreshPacer::drawingMarginNs() const
     return slowest + slowest / 4 + 2 * ms;
 }
 
-RefreshPacer::Aim RefreshPacer::aim(ShowClock &showClock)
+RefreshPacer::Aim RefreshPacer::aim(ShowClock &showClock, qint64 notBeforeNs)
 {
     Aim aim;
     aim.heard = showClock.heardSample();
     aim.nowNs = monotonicNanoseconds();
     if (clock.knowsDisplay())
-        aim.refresh = clock.nextRefresh(aim.nowNs + drawingMarginNs());
+        aim.refresh = clock.nextRefresh(qMax(aim.nowNs + drawingMarginNs(), notBeforeNs));
     aim.step = stepHeardAt(aim.refresh.litNs < 0 ? aim.nowNs : aim.refresh.litNs, aim.nowNs, aim.heard, rate);
     return aim;
 }
 
-qint64 RefreshPacer::drawn(const Aim &aim, qint64 recordSample, qint64 startNs)
+qint64 RefreshPacer::drawn(const Aim &aim, qint64 recordSample, qint64 startNs, qint64 workNs)
 {
-    drawingNs.push_back(monotonicNanoseconds() - startNs);
+    drawingNs.push_back(workNs);
     if (drawingNs.size() > drawingsKept)
         drawingNs.pop_front();
     waiting[nextSerial] = Line{startNs, recordSample, aim.heard, aim.step, aim.refresh};

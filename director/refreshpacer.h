@@ -22,14 +22,15 @@ public:
         qint64 heard = 0;  // when aimed
         qint64 nowNs = 0;
     };
-    // The next frame: aimed at the first refresh it can be drawn for in time.
-    Aim aim(ShowClock &clock);
+    // The next frame: aimed at the first refresh it can be drawn for in time,
+    // and lit at `notBeforeNs` or later.
+    Aim aim(ShowClock &clock, qint64 notBeforeNs = -1);
     // The refresh after the newest one heard of, for asking about it.
     qint64 nextCounter() const { return lastCounter < 0 ? -1 : lastCounter + 1; }
 
-    // A frame drawn for `aim` since `startNs`, its record that of `recordSample`:
-    // the serial to present it with.
-    qint64 drawn(const Aim &aim, qint64 recordSample, qint64 startNs);
+    // A frame drawn for `aim` from `startNs` on, in `workNs` of work, its
+    // record that of `recordSample`: the serial to present it with.
+    qint64 drawn(const Aim &aim, qint64 recordSample, qint64 startNs, qint64 workNs);
     // The serial to ask about a refresh that brings nothing new with.
     qint64 asked(const Aim &aim);
     // What the display said: learnt, and the frame's line traced.
@@ -55,5 +56,5 @@ private:
     qint64 lastCounter = -1;
     std::map<qint64, Line> waiting;  // by serial
     std::map<qint64, FrameClock::Refresh> askedAbout;
-    std::deque<qint64> drawingNs;  // how long the last frames took to draw
+    std::deque<qint64> drawingNs;  // the work of the last frames
 };

@@ -71,14 +71,14 @@ void Window::paint()
         choosePacing();
     if (pacing == Pacing::Present && !presenter->idle())
         return;  // it paints when the display has let go of the last frame
-    Frame frame = aimFrame();
+    Frame frame = nextFrame();
     if (nothingNew(frame)) {
         waitForRefresh(frame);
         return;
     }
     compose(frame);
     send(frame, draw(frame));
-    askForNextFrame();
+    askForNextFrame(frame);
 }
 
 void Window::choosePacing()
@@ -147,7 +147,7 @@ bool Window::sendsWholeFrames() const
 // heard when the refresh aimed at lights it. By the steps: those due, or else
 // the next one, composed ahead; a paint that comes late shows what is due at
 // once rather than hold a step further on.
-Window::Frame Window::aimFrame()
+Window::Frame Window::aimFrame(qint64 notBeforeNs)
 {
     Frame frame;
     frame.startNs = monotonicNanoseconds();
@@ -159,7 +159,7 @@ Window::Frame Window::aimFrame()
     if (pacing != Pacing::Steps) {
         if (presentation)
             presentation->dispatch();
-        frame.aim = refreshes.aim(*clock);
+        frame.aim = refreshes.aim(*clock, notBeforeNs);
         frame.heard = frame.aim.heard;
         frame.range = stepsToRun(steps.last(), stepSample(frame.aim.step, rate), rate);
         frame.step = frame.range.last;
@@ -176,11 +176,28 @@ Window::Frame Window::aimFrame()
     return frame;
 }
 
+// The frame composed ahead, if any, or else one aimed now. One composed for a
+// refresh that has come already (the frame before it was lit late) is
+// composed again for the next, or aimed at it if that brings no new step.
+Window::Frame Window::nextFrame()
+{
+    if (composedAhead.step < 0)
+        return aimFrame();
+    Frame ahead = std::exchange(composedAhead, Frame());
+    if (ahead.aim.refresh.counter >= refreshes.nextCounter())
+        return ahead;
+    Frame fresh = aimFrame();
+    if (fresh.step > steps.last())
+        return fresh;
+    ahead.aim = fresh.aim;
+    return ahead;
+}
+
 // A refresh that would show the step shown already gets nothing, unless the
 // display lost the window's contents.
 bool Window::nothingNew(const Frame &frame) const
 {
-    return frame.step <= steps.last() && !displayLacksSurface;
+    return !frame.composedNew && frame.step <= steps.last() && !displayLacksSurface;
 }
 
 void Window::waitForRefresh(const Frame &frame)
@@ -189,30 +206,35 @@ void Window::waitForRefresh(const Frame &frame)
         const qint64 counter = frame.aim.refresh.counter >= 0 ? frame.aim.refresh.counter : refreshes.nextCounter();
         awaitedSerial = refreshes.asked(frame.aim);
         presenter->notifyAt(awaitedSerial, counter);
+
         awaitingDisplay = true;
         displayWatch.start();
         return;
     }
-    askForNextFrame();
+    askForNextFrame(frame);
 }
 
 void Window::compose(Frame &frame)
 {
-    if (frame.step <= steps.last())
-        return;  // shown again, for a display that lost it
+    if (frame.composedNew || frame.step <= steps.last())
+        return;  // composed ahead, or shown again for a display that lost it
+    const qint64 start = monotonicNanoseconds();
     frame.composedNew = true;
     frame.recordSample = pacing == Pacing::Literal ? steps.composeLiteral(frame.size)
                                                    : steps.compose(frame.range, frame.size);
+    frame.workNs += monotonicNanoseconds() - start;
 }
 
 // The frame onto the surface the display reads: the presenter's image, or
 // the window's backing store. Returns what it changed.
-QRegion Window::draw(const Frame &frame)
+QRegion Window::draw(Frame &frame)
 {
     if (pacing == Pacing::Present) {
         // The image holds what the window shows: a frame not new needs no writing.
+        const qint64 start = monotonicNanoseconds();
         QImage *image = presenter->image(frame.size);
         const QRegion changed = frame.composedNew ? writeFrame(*image) : QRegion();
+        frame.workNs += monotonicNanoseconds() - start;
         return displayLacksSurface ? QRegion(QRect(QPoint(0, 0), frame.size)) : changed;
     }
     if (store.size() != size()) {
@@ -249,8 +271,9 @@ QRegion Window::draw(const Frame &frame)
 void Window::send(const Frame &frame, const QRegion &changed)
 {
     if (pacing == Pacing::Present) {
-        awaitedSerial = refreshes.drawn(frame.aim, frame.recordSample, frame.startNs);
+        awaitedSerial = refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs);
         presenter->present(awaitedSerial, qMax<qint64>(frame.aim.refresh.counter, 0), changed);
+
         awaitingDisplay = true;
         displayWatch.start();
         displayLacksSurface = false;
@@ -258,7 +281,7 @@ void Window::send(const Frame &frame, const QRegion &changed)
     }
     const QRect whole(QPoint(0, 0), size());
     if (pacing == Pacing::FrameCallbacks && presentation)
-        presentation->requestFeedback(refreshes.drawn(frame.aim, frame.recordSample, frame.startNs));
+        presentation->requestFeedback(refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs));
     else if (trace && frame.composedNew && pacing == Pacing::Steps)
         trace->write(frame.recordSample,
                      frame.ahead ? qMin(waitUntilDue(frame.step), stepSample(frame.step, rate) - stepAimAhead(rate))
@@ -274,11 +297,22 @@ void Window::send(const Frame &frame, const QRegion &changed)
 // Paced by the steps, the next frame is composed when its step is nearly due
 // (none sooner: it would have nothing new to show). The compositor paces its
 // own paints, answering each with a frame callback; the literal timing asks
-// at once. X11's Present answers each frame.
-void Window::askForNextFrame()
+// at once. With X11's Present the next frame, for the refresh after the one
+// just sent, is composed while the display waits for that one: when it has
+// been lit, the frame need only be written.
+void Window::askForNextFrame(const Frame &sent)
 {
-    if (pacing == Pacing::Present)
+    if (pacing == Pacing::Present) {
+        const FrameClock &display = refreshes.frameClock();
+        if (sent.aim.refresh.litNs < 0 || !display.knowsDisplay())
+            return;
+        Frame next = aimFrame(sent.aim.refresh.litNs + display.periodNs() / 2);
+        if (nothingNew(next))
+            return;
+        compose(next);
+        composedAhead = next;
         return;
+    }
     if (pacing != Pacing::Steps) {
         requestUpdate();
         return;
@@ -290,6 +324,7 @@ void Window::askForNextFrame()
 void Window::heard(const PresentFeedback &said)
 {
     refreshes.feedback(said, trace);
+
     if (pacing != Pacing::Present || !awaitingDisplay || said.serial != awaitedSerial)
         return;
     awaitingDisplay = false;
@@ -300,7 +335,7 @@ void Window::heard(const PresentFeedback &said)
 void Window::composeWhenDue()
 {
     if (samplesToNextComposing() > 0)
-        askForNextFrame();
+        askForNextFrame(Frame());
     else
         paint();
 }

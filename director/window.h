@@ -67,17 +67,19 @@ private:
         QSize size;
         RefreshPacer::Aim aim;
         qint64 startNs = 0;
+        qint64 workNs = 0;  // composing and writing it
     };
 
     void choosePacing();
     void paceBySteps(const QString &why);
-    Frame aimFrame();
+    Frame nextFrame();
+    Frame aimFrame(qint64 notBeforeNs = -1);
     bool nothingNew(const Frame &frame) const;
     void waitForRefresh(const Frame &frame);
     void compose(Frame &frame);
-    QRegion draw(const Frame &frame);
+    QRegion draw(Frame &frame);
     void send(const Frame &frame, const QRegion &changed);
-    void askForNextFrame();
+    void askForNextFrame(const Frame &sent);
     void heard(const PresentFeedback &said);
 
     // By the steps alone.
@@ -106,6 +108,7 @@ private:
     RefreshPacer refreshes;
     bool awaitingDisplay = false;  // a frame or a question is with the display
     qint64 awaitedSerial = 0;
+    Frame composedAhead;  // for the refresh after the one a frame is with the display for
     QTimer displayWatch;           // a display that stops answering is paced by the steps
     QTimer composingTimer;         // by the steps: composes the next frame when its step is nearly due
     // The display lacks some of the window (it is new, or lost its contents):
