@@ -10,6 +10,8 @@
 # - The picture: grey marks on both sides in the fight, the title and the
 #   credits in the finale, black after the closing kill cue; the fight's red
 #   flashes are those screenwatch saw.
+# - The display's refreshes (60 a second): each gets a new picture, drawn for
+#   the song time heard when it is lit.
 # - The steps: every paint shows the step due, each snare flash lasts 20
 #   steps, the credits come when the capture shows them, and screenshots are
 #   the capture's frames of steps then on the screen.
@@ -45,6 +47,7 @@ check "the title in the finale" any text title
 check "black after the closing kill cue" shotcheck "$(shot_file blackout)" black
 if [ ${#show_options[@]} -eq 0 ]; then
     check_step_error
+    check_refreshes
     check_flash_durations
     check_credits
     check_live_equals_capture 1920x1080 fight-1 fight-2 finale-0 "$credits_shot"

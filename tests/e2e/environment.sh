@@ -34,7 +34,8 @@ give_up() {  # give_up WHAT LOG
 start_xvfb() {
     local screens=() n=0 size
     for size in "$@"; do screens+=(-screen "$n" "${size}x24"); n=$((n + 1)); done
-    Xvfb -displayfd 3 "${screens[@]}" -nolisten tcp 3>"$runtime/display" >"$runtime/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 "${screens[@]}" -fakescreenfps "${xvfb_refresh:-60}" -nolisten tcp 3>"$runtime/display" \
+        >"$runtime/xvfb.log" 2>&1 &
     started_pids+=($!)
     wait_for 10 test -s "$runtime/display" || give_up Xvfb "$runtime/xvfb.log"
     export DISPLAY=:$(cat "$runtime/display")
@@ -65,7 +66,7 @@ start_openbox() {
 start_weston() {
     local width=${1%x*} height=${1#*x}
     export WAYLAND_DISPLAY=wayland-karnveldt
-    printf '[shell]\npanel-position=none\n' >"$runtime/weston.ini"
+    printf '[core]\nrepaint-window=%s\n[shell]\npanel-position=none\n' "${weston_repaint_window:-7}" >"$runtime/weston.ini"
     weston --backend=headless-backend.so --width="$width" --height="$height" --config="$runtime/weston.ini" \
         --use-pixman --socket="$WAYLAND_DISPLAY" --idle-time=0 --debug >"$runtime/weston.log" 2>&1 &
     started_pids+=($!)

@@ -4,13 +4,24 @@
 // and answers the end-to-end tests' questions about the steps on the screen.
 //
 // usage:
-//   stepcheck error TRACE RATE      painted step minus floor(heard x RATE): the
+//   stepcheck error TRACE RATE      painted step minus floor(heard x RATE), heard
+//                                   when the frame was aimed for where it was: the
 //                                   share of paints at each error and the largest;
 //                                   paints per second in 10-s windows. Status 1
 //                                   when a paint is more than one step off, unless
 //                                   it is behind after a stall of over a second
 //                                   and ran a second's worth of steps, as far as
 //                                   one paint catches up.
+//   stepcheck refreshes TRACE RATE  the refreshes the display lit frames at, from a
+//                                   second on (a gap of over 3 is the display's
+//                                   stall, not counted): the share with a new picture, those
+//                                   lit twice, those a new step fell on that got
+//                                   none, and the frames within half a step and
+//                                   1 ms of the song time heard when lit. Status 1
+//                                   when one is lit twice or shows the step before,
+//                                   or under 95 % of new steps or of frames are so
+//                                   (99 % and more on a quiet machine; the X server
+//                                   misses refreshes when the machine is busy).
 //   stepcheck shown TRACE T0 T1     the steps that may be on the screen between
 //                                   monotonic T0 and T1: the two painted last
 //                                   before T0 (the newer may not be presented yet)
@@ -45,9 +56,12 @@ namespace {
 
 struct Paint {
     double monotonic = 0;
+    double aimed = -1;  // the refresh aimed at
     double recordSong = 0;
     double heardSong = 0;
+    double heardAimed = 0;  // at the refresh aimed at, or as heardSong
     long long step = 0;
+    bool lit = false;  // the display said when
 };
 
 std::vector<Paint> readTrace(const char *path)
@@ -65,11 +79,14 @@ std::vector<Paint> readTrace(const char *path)
         if (line[0] == '#' || std::sscanf(line, "%lf %lf %lf %lld %lf %lf", &paint.monotonic, &paint.recordSong,
                                           &paint.heardSong, &paint.step, &aimed, &lit) < 4)
             continue;
+        paint.heardAimed = paint.heardSong + (aimed >= 0 ? aimed - paint.monotonic : 0);
         const double shown = lit >= 0 ? lit : aimed;
         if (shown >= 0) {
             paint.heardSong += shown - paint.monotonic;
             paint.monotonic = shown;
         }
+        paint.lit = lit >= 0;
+        paint.aimed = aimed;
         paints.push_back(paint);
     }
     std::fclose(file);
@@ -85,7 +102,7 @@ int stepError(const std::vector<Paint> &paints, int rate)
         const Paint &paint = paints[i];
         // The heard time is written to the microsecond: a step falling due in
         // that microsecond reads as the one before it.
-        const long long due = (long long)std::floor(paint.heardSong * rate + 1e-3);
+        const long long due = (long long)std::floor(paint.heardAimed * rate + 1e-3);
         const long long error = paint.step - due;
         if (error < -1 && i > 0 && paint.step - paints[i - 1].step == rate) {
             ++catchingUp;
@@ -146,6 +163,67 @@ int stepError(const std::vector<Paint> &paints, int rate)
                     *least / 10.0, sum / perWindow.size() / 10, *most / 10.0);
     }
     return std::llabs(worst) <= 1 ? 0 : 1;
+}
+
+// The refreshes from a second after the first frame lit: how many got a new
+// picture, any lit twice, any that fell on a new step and got none, and how
+// near each frame's song time is to the song time heard when it was lit.
+int refreshes(const std::vector<Paint> &paints, int rate)
+{
+    std::vector<Paint> lit;
+    double firstLit = -1;
+    for (const Paint &paint : paints) {
+        if (paint.lit && firstLit < 0)
+            firstLit = paint.monotonic;
+        if (paint.lit && paint.monotonic >= firstLit + 1)
+            lit.push_back(paint);
+    }
+    if (lit.size() < 20) {
+        std::printf("refreshes: only %zu frames lit\n", lit.size());
+        return 1;
+    }
+    std::vector<double> gaps;
+    for (size_t i = 1; i < lit.size(); ++i)
+        gaps.push_back(lit[i].monotonic - lit[i - 1].monotonic);
+    std::vector<double> sorted = gaps;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double period = sorted[sorted.size() / 2];
+    long twice = 0, sameStep = 0, withoutNew = 0, near = 0, stalls = 0, stalled = 0;
+    std::vector<double> errors;  // lit minus aimed, ms
+    for (const Paint &paint : lit)
+        if (paint.aimed >= 0)
+            errors.push_back(std::fabs(paint.monotonic - paint.aimed) * 1000);
+    std::sort(errors.begin(), errors.end());
+    const double allowed = 0.5 / rate + 0.001;
+    for (size_t i = 0; i < lit.size(); ++i) {
+        near += std::fabs(double(lit[i].step) / rate - lit[i].heardSong) <= allowed;
+        if (i == 0)
+            continue;
+        const long passed = std::lround(gaps[i - 1] / period);
+        twice += passed == 0;
+        // A display that stops (an X server busy taking a screenshot) is not
+        // the show missing refreshes.
+        if (passed > 3) {
+            ++stalls;
+            stalled += passed - 1;
+            continue;
+        }
+        sameStep += lit[i].step == lit[i - 1].step;
+        // Refreshes passed over while two steps or more fell due: some of them had one.
+        if (passed >= 2 && lit[i].step - lit[i - 1].step >= 2)
+            withoutNew += passed - 1;
+    }
+    const long refreshCount = std::lround((lit.back().monotonic - lit.front().monotonic) / period) + 1 - stalled;
+    const double pictures = 100.0 * double(lit.size() - twice) / refreshCount;
+    const double newSteps = 100.0 * double(lit.size()) / double(lit.size() + withoutNew);
+    const double nearShare = 100.0 * near / lit.size();
+    std::printf("refreshes: %ld of %.3f ms, besides %ld in %ld stalls of the display; %.2f%% got a new picture; %ld lit twice, %ld showed the step before again;"
+                " %ld with a new step got none (%.2f%% got theirs); song time drawn within +-%.1f ms of that heard"
+                " when lit: %.2f%%; |lit minus aimed| median %.2f p95 %.2f ms\n",
+                refreshCount, period * 1000, stalled, stalls, pictures, twice, sameStep, withoutNew, newSteps, allowed * 1000,
+                nearShare, errors.empty() ? -1 : errors[errors.size() / 2],
+                errors.empty() ? -1 : errors[errors.size() * 95 / 100]);
+    return twice == 0 && sameStep == 0 && newSteps >= 95 && nearShare >= 95 ? 0 : 1;
 }
 
 int shown(const std::vector<Paint> &paints, double from, double to)
@@ -291,11 +369,11 @@ int main(int argc, char **argv)
         std::printf("%.6f\n", (wall.tv_sec - monotonic.tv_sec) + (wall.tv_nsec - monotonic.tv_nsec) * 1e-9);
         return 0;
     }
-    const int wanted = command == "error" || command == "songtime" || command == "flashes" ? 4
+    const int wanted = command == "error" || command == "songtime" || command == "flashes" || command == "refreshes" ? 4
                        : command == "shown" || command == "durations"                     ? 5
                                                                                           : 0;
     if (wanted == 0 || argc != wanted) {
-        std::fprintf(stderr, "usage: stepcheck error TRACE RATE | shown TRACE T0 T1 | songtime TRACE T | clockoffset"
+        std::fprintf(stderr, "usage: stepcheck error TRACE RATE | refreshes TRACE RATE | shown TRACE T0 T1 | songtime TRACE T | clockoffset"
                              " | flashes TRACE DIR | durations TRACE FILE RATE\n");
         return 2;
     }
@@ -306,6 +384,8 @@ int main(int argc, char **argv)
     }
     if (command == "error")
         return stepError(paints, std::atoi(argv[3]));
+    if (command == "refreshes")
+        return refreshes(paints, std::atoi(argv[3]));
     if (command == "shown")
         return shown(paints, std::atof(argv[3]), std::atof(argv[4]));
     if (command == "songtime")

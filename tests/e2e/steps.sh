@@ -127,6 +127,14 @@ check_step_error() {
     check "every paint shows the step due, within one" test "${PIPESTATUS[0]}" -eq 0
 }
 
+# check_refreshes: paced by the display, every refresh a new step fell on got
+# it, none twice, each drawn for the song time heard when it was lit.
+check_refreshes() {
+    grep -q '^# pacing: the display' "$trace" || { echo "the display did not pace the frames:"; grep '^#' "$trace"; }
+    stepcheck refreshes "$trace" "$rate" | tee "$out/refreshes"
+    check "each refresh with a new step gets it, drawn for the moment it is lit" test "${PIPESTATUS[0]}" -eq 0
+}
+
 # check_credits: the first screenshot showing the credits was taken no earlier
 # than the capture's first frame showing them, and the screenshot before it,
 # which does not show them, no later than that frame plus 0.1 s; so they came
