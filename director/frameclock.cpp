@@ -32,7 +32,10 @@ void FrameClock::learn(const PresentFeedback &feedback, Refresh aimed)
         const bool late = feedback.counter >= 0 && aimed.counter >= 0 ? feedback.counter > aimed.counter
                                                                        : period > 0 && lastError > period / 2;
         missed += late ? 1 : 0;
-        learnLateness(feedback.litNs, aimed.firstNs);
+        // A display that counts its refreshes is asked for one, and shows
+        // the frame then if it came in time: a late one tells of the frame.
+        if (feedback.counter < 0)
+            learnLateness(feedback.litNs, aimed.firstNs);
     }
     if (!recent.empty() && feedback.litNs <= recent.back().ns)
         return;  // old news, or the same refresh again

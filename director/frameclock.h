@@ -2,8 +2,9 @@
 // (presentfeedback.h) it learns its refresh period (the median of time over
 // refreshes, counted by the display or else by time, so that a skipped
 // refresh or a late word does not sway it) and its phase, and predicts when
-// the next frame will be lit, and how many refreshes more than the next one
-// a frame sent takes to be lit (a compositor may hold it one repaint); the
+// the next frame will be lit, and, where the display is not asked for a
+// refresh by its count, how many refreshes more than the next one a frame
+// sent takes to be lit (a compositor may hold it one repaint); the
 // step to draw is the one heard at that moment. Until it has heard enough it knows nothing, and the window paces
 // itself by the steps alone.
 #pragma once

@@ -84,6 +84,29 @@ private slots:
         QCOMPARE(next.counter, counts ? 561LL : -1LL);
     }
 
+    // Asked for a refresh by its count, a display shows a frame in time then:
+    // frames that came late say nothing of the next.
+    void lateFramesDoNotDelayACountingDisplay()
+    {
+        FrameClock clock;
+        const qint64 period = 16666667;
+        PresentFeedback feedback;
+        feedback.litNs = 0;
+        feedback.counter = 0;
+        clock.learn(feedback, {});
+        for (int frame = 1; frame < 30; ++frame) {
+            FrameClock::Refresh aimed{feedback.litNs + period, feedback.counter + 1, -1};
+            if (clock.knowsDisplay())
+                aimed = clock.nextRefresh(feedback.litNs + period / 2);
+            const bool late = frame >= 8 && frame < 24;
+            feedback.counter = aimed.counter + (late ? 1 : 0);
+            feedback.litNs = feedback.counter * period;
+            clock.learn(feedback, aimed);
+        }
+        QCOMPARE(clock.framesMissed(), 16);
+        QCOMPARE(clock.nextRefresh(feedback.litNs + period / 2).counter, feedback.counter + 1);
+    }
+
     void discardedFramesAreCountedNotLearnt()
     {
         FrameClock clock;
