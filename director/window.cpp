@@ -2,7 +2,6 @@
 
 #include "monotonic.h"
 #include "painttrace.h"
-#include "samplerate.h"
 #include "showclock.h"
 #include "waylandpresentation.h"
 #include "x11presenter.h"
@@ -13,7 +12,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <cmath>
-#include <ctime>
 
 namespace {
 // A display that has not answered for this long has stopped answering.
@@ -21,7 +19,7 @@ constexpr int displayPatienceMs = 1000;
 }
 
 Window::Window(XmpDevice *device, ShowClock *clock, int rate)
-    : QWindow(), steps(device, rate), device(device), clock(clock), rate(rate), store(this), refreshes(rate)
+    : QWindow(), steps(device, rate), device(device), clock(clock), rate(rate), store(this), refreshes(rate), stepPacer(device, rate)
 {
     setSurfaceType(QSurface::RasterSurface);
     composingTimer.setSingleShot(true);
@@ -144,9 +142,8 @@ bool Window::sendsWholeFrames() const
 }
 
 // The step to show and the moment it is for. Paced by the display: the step
-// heard when the refresh aimed at lights it. By the steps: those due, or else
-// the next one, composed ahead; a paint that comes late shows what is due at
-// once rather than hold a step further on.
+// heard when the refresh aimed at lights it (the refresh pacer's choice). By
+// the steps, the step pacer's.
 Window::Frame Window::aimFrame(qint64 notBeforeNs)
 {
     Frame frame;
@@ -165,13 +162,10 @@ Window::Frame Window::aimFrame(qint64 notBeforeNs)
         frame.step = frame.range.last;
         return frame;
     }
-    frame.heard = clock->heardSample();
-    const qint64 aimAhead = stepAimAhead(rate);
-    frame.range = stepsToRun(steps.last(), frame.heard + aimAhead, rate);
-    frame.ahead = frame.range.isEmpty();
-    if (frame.ahead)
-        frame.range.last = qMin(stepsToRun(steps.last(), frame.heard + aimAhead + composeAhead(), rate).last,
-                                steps.last() + 1);
+    const StepPacer::Choice choice = stepPacer.choose(*clock, steps.last());
+    frame.range = choice.steps;
+    frame.heard = choice.heard;
+    frame.ahead = choice.ahead;
     frame.step = frame.range.isEmpty() ? -1 : frame.range.last;
     return frame;
 }
@@ -273,7 +267,6 @@ void Window::send(const Frame &frame, const QRegion &changed)
     if (pacing == Pacing::Present) {
         awaitedSerial = refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs);
         presenter->present(awaitedSerial, qMax<qint64>(frame.aim.refresh.counter, 0), changed);
-
         awaitingDisplay = true;
         displayWatch.start();
         displayLacksSurface = false;
@@ -283,9 +276,7 @@ void Window::send(const Frame &frame, const QRegion &changed)
     if (pacing == Pacing::FrameCallbacks && presentation)
         presentation->requestFeedback(refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs));
     else if (trace && frame.composedNew && pacing == Pacing::Steps)
-        trace->write(frame.recordSample,
-                     frame.ahead ? qMin(waitUntilDue(frame.step), stepSample(frame.step, rate) - stepAimAhead(rate))
-                                 : frame.heard,
+        trace->write(frame.recordSample, stepPacer.release(*clock, {frame.range, frame.heard, frame.ahead}),
                      frame.step);
     else if (trace && frame.composedNew)
         trace->write(frame.recordSample, pacing == Pacing::Literal ? device->handedSample() : frame.heard, frame.step);
@@ -317,8 +308,7 @@ void Window::askForNextFrame(const Frame &sent)
         requestUpdate();
         return;
     }
-    const qint64 samplesToGo = samplesToNextComposing();
-    composingTimer.start(samplesToGo <= 0 ? 0 : qMax(1, int(std::ceil(samplesToGo * 1000.0 / songSampleRate))));
+    composingTimer.start(stepPacer.msToNextComposing(*clock, steps.last()));
 }
 
 void Window::heard(const PresentFeedback &said)
@@ -334,44 +324,10 @@ void Window::heard(const PresentFeedback &said)
 
 void Window::composeWhenDue()
 {
-    if (samplesToNextComposing() > 0)
+    if (stepPacer.msToNextComposing(*clock, steps.last()) > 0)
         askForNextFrame(Frame());
     else
         paint();
-}
-
-qint64 Window::samplesToNextComposing() const
-{
-    return stepSample(steps.last() + 1, rate) - clock->heardSample() - stepAimAhead(rate) - composeAhead();
-}
-
-// Past the song's end the clock stands still: nothing is composed for a
-// time it will not reach.
-qint64 Window::composeAhead() const
-{
-    const qint64 end = device->endSample();
-    if (end >= 0 && stepSample(steps.last() + 1, rate) > end)
-        return 0;
-    return stepComposeAhead();
-}
-
-// A frame composed before its step is due is held back until then, so that
-// frames reach the display at the steps' even pace however long each took.
-// A clock that stands still (a stalled server) holds it twice the composing
-// time at most. Returns the sample heard when it is let go.
-qint64 Window::waitUntilDue(qint64 step)
-{
-    qint64 heldSamples = 0;
-    for (;;) {
-        const qint64 heard = clock->heardSample();
-        const qint64 samplesToGo =
-            qMin(stepSample(step, rate) - heard - stepAimAhead(rate), 2 * stepComposeAhead() - heldSamples);
-        if (samplesToGo <= 0)
-            return heard;
-        const timespec wait{0, long(samplesToGo * 1000000000 / songSampleRate)};
-        nanosleep(&wait, nullptr);
-        heldSamples += samplesToGo;
-    }
 }
 
 // Device pixels: at a device pixel ratio other than 1 the effects are laid out

@@ -16,6 +16,7 @@
 
 #include "refreshpacer.h"
 #include "showsteps.h"
+#include "steppacer.h"
 
 #include <QBackingStore>
 #include <QImage>
@@ -82,11 +83,7 @@ private:
     void askForNextFrame(const Frame &sent);
     void heard(const PresentFeedback &said);
 
-    // By the steps alone.
     void composeWhenDue();
-    qint64 samplesToNextComposing() const;
-    qint64 composeAhead() const;
-    qint64 waitUntilDue(qint64 step);
 
     bool sendsWholeFrames() const;
     QImage *surfaceToDrawOn(QSize size);
@@ -106,6 +103,7 @@ private:
     std::unique_ptr<X11Presenter> presenter;
     std::unique_ptr<WaylandPresentation> presentation;
     RefreshPacer refreshes;
+    StepPacer stepPacer;
     bool awaitingDisplay = false;  // a frame or a question is with the display
     qint64 awaitedSerial = 0;
     Frame composedAhead;  // for the refresh after the one a frame is with the display for
