@@ -64,7 +64,7 @@ echo "exit status $?"
 
 echo "== $platform, $mode pacing"
 stepcheck error "$trace" "$rate"
-[ "$mode" = display ] && stepcheck refreshes "$trace" "$rate"
+[ "$mode" = display ] && stepcheck refreshes "$trace" "$rate" 0
 echo "processor time: $(echo "scale=3; $ticks / $(getconf CLK_TCK) / $song_seconds" | bc) s a second of song"
 if [ -z "${WAYLAND_DISPLAY:-}" ]; then
     stepcheck durations "$trace" "$out/flashes.all" "$rate" | tail -1

@@ -98,7 +98,7 @@ void Window::choosePacing()
         presenter->onIdle = [this] { paint(); };
         // Not from within its own call: the presenter goes.
         presenter->onFailed = [this] {
-            QTimer::singleShot(0, [this] {
+            QTimer::singleShot(0, this, [this] {
                 paceBySteps(QStringLiteral("the X server refused the Present path"));
                 paint();
             });

@@ -47,7 +47,7 @@ check "the title in the finale" any text title
 check "black after the closing kill cue" shotcheck "$(shot_file blackout)" black
 if [ ${#show_options[@]} -eq 0 ]; then
     check_step_error
-    check_refreshes
+    check_refreshes 90
     check_flash_durations
     check_credits
     check_live_equals_capture 1920x1080 fight-1 fight-2 finale-0 "$credits_shot"
