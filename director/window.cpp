@@ -297,7 +297,11 @@ void Window::askForNextFrame(const Frame &sent)
         const FrameClock &display = refreshes.frameClock();
         if (sent.aim.refresh.litNs < 0 || !display.knowsDisplay())
             return;
+        // A refresh that brings no new step is passed over: the frame after
+        // waits with the display for the one that does.
         Frame next = aimFrame(sent.aim.refresh.litNs + display.periodNs() / 2);
+        if (nothingNew(next))
+            next = aimFrame(sent.aim.refresh.litNs + display.periodNs() * 3 / 2);
         if (nothingNew(next))
             return;
         compose(next);
