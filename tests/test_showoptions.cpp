@@ -25,6 +25,8 @@ private slots:
                                     << run << "full 1920x1080 screen=HDMI-1 start=2646000 mute=1 rate=60 literal=1";
         QTest::newRow("gentle") << QStringList{"--gentle", "--window"} << run
                                 << "window 1920x1080 screen= start=0 mute=0 rate=120 literal=0 gentle";
+        QTest::newRow("step pacing") << QStringList{"--step-pacing"} << run
+                                     << "full 1920x1080 screen= start=0 mute=0 rate=120 literal=0 step-pacing";
         QTest::newRow("Qt's own") << QStringList{"-platform", "offscreen", "-reverse"} << run
                                   << "full 1920x1080 screen= start=0 mute=0 rate=120 literal=0";
         QTest::newRow("help") << QStringList{"--help"} << OptionsOutcome::Done << "";
@@ -60,11 +62,12 @@ private slots:
         }
         if (outcome != OptionsOutcome::Run)
             return;
-        const QString read = QStringLiteral("%1 %2x%3 screen=%4 start=%5 mute=%6 rate=%7 literal=%8%9")
+        const QString read = QStringLiteral("%1 %2x%3 screen=%4 start=%5 mute=%6 rate=%7 literal=%8%9%10")
                                  .arg(options.windowed ? "window" : "full")
                                  .arg(options.windowSize.width()).arg(options.windowSize.height())
                                  .arg(options.screen).arg(options.startSample).arg(options.mute)
-                                 .arg(options.rate).arg(options.literal).arg(options.gentle ? " gentle" : "");
+                                 .arg(options.rate).arg(options.literal).arg(options.gentle ? " gentle" : "")
+                                 .arg(options.stepPacing ? " step-pacing" : "");
         QCOMPARE(read, settings);
     }
 
@@ -75,7 +78,7 @@ private slots:
         parseShowOptions({"karnveldt", "--version"}, &options, &message);
         QCOMPARE(message, QStringLiteral("karnveldt 1.0.0\n"));
         parseShowOptions({"karnveldt", "--help"}, &options, &message);
-        for (const char *option : {"--window", "--screen", "--start", "--mute", "--rate", "--literal", "--gentle", "--version"})
+        for (const char *option : {"--window", "--screen", "--start", "--mute", "--rate", "--literal", "--gentle", "--step-pacing", "--version"})
             QVERIFY2(message.contains(option), option);
         // The warning comes before the options, where it is read first.
         QVERIFY2(message.indexOf("WARNING: the show flashes") >= 0
