@@ -11,7 +11,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPainter>
-#include <cmath>
 
 namespace {
 // A display that has not answered for this long has stopped answering.
@@ -342,43 +341,16 @@ QSize Window::frameSize() const
 }
 
 // The scene's composed frame onto target. Returns the part of the window it
-// changed, in the window's coordinates (device pixels where Present takes it).
+// changed (in device pixels where Present takes it), all of it where frames
+// are sent whole.
 QRegion Window::writeFrame(QImage &target)
 {
-    // One the frame before went elsewhere holds no frame of ours.
-    if (target.constBits() != lastTargetBits) {
-        steps.scene.forgetTarget();
-        displayLacksSurface = displayLacksSurface || pacing == Pacing::Present;
-    }
-    lastTargetBits = target.constBits();
-    std::vector<RowSpan> *changes = sendsWholeFrames() ? nullptr : &changedRows;
-    if (!steps.scene.presentFrame(target, changes))
-        return QRegion();
-    if (!changes)
-        return QRegion(QRect(QPoint(0, 0), size()));
-    return QRegion(changedRectangle(pacing == Pacing::Present ? 1.0 : devicePixelRatio()));
-}
-
-// What the last frame changed on the surface, scaled down by ratio: one
-// rectangle around it all, so that the display takes the frame in one
-// request and no one looking at it sees part of a frame.
-QRect Window::changedRectangle(qreal ratio) const
-{
-    int top = -1, bottom = -1;
-    RowSpan columns;
-    for (size_t y = 0; y < changedRows.size(); ++y) {
-        if (changedRows[y].isEmpty())
-            continue;
-        if (top < 0)
-            top = int(y);
-        bottom = int(y) + 1;
-        columns = columns.united(changedRows[y]);
-    }
-    if (top < 0)
-        return QRect();
-    const QPoint topLeft(int(std::floor(columns.left / ratio)), int(std::floor(top / ratio)));
-    const QPoint bottomRight(int(std::ceil(columns.right / ratio)), int(std::ceil(bottom / ratio)));
-    return QRect(topLeft, bottomRight - QPoint(1, 1));
+    bool lost = false;
+    const qreal ratio = pacing == Pacing::Present ? 1.0 : devicePixelRatio();
+    const QRect changed = writer.write(target, sendsWholeFrames(), ratio, &lost);
+    // The presenter's image was remade: the window gets all of the new one.
+    displayLacksSurface = displayLacksSurface || (lost && pacing == Pacing::Present);
+    return QRegion(changed);
 }
 
 // The backing store's own image, when the frame can be written straight into

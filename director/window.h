@@ -14,6 +14,7 @@
 // Escape quits.
 #pragma once
 
+#include "framewriter.h"
 #include "refreshpacer.h"
 #include "showsteps.h"
 #include "steppacer.h"
@@ -88,7 +89,6 @@ private:
     bool sendsWholeFrames() const;
     QImage *surfaceToDrawOn(QSize size);
     QRegion writeFrame(QImage &target);
-    QRect changedRectangle(qreal ratio) const;
     QSize frameSize() const;
 
     ShowSteps steps;
@@ -112,7 +112,6 @@ private:
     // The display lacks some of the window (it is new, or lost its contents):
     // the next frame sends all of it.
     bool displayLacksSurface = true;
-    std::vector<RowSpan> changedRows;       // by the last frame written, in device pixels
-    const uchar *lastTargetBits = nullptr;  // the image the last frame was written onto
+    FrameWriter writer{steps.scene};
     QImage kept;  // only where the backing store cannot be drawn on directly
 };
