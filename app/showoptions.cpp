@@ -40,7 +40,8 @@ const char usage[] =
     "  -v, --version      print the version and exit\n"
     "\n"
     "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
-    "monotonic seconds, song time of the music painted, song time heard, step.\n"
+    "monotonic seconds, song time of the music painted, song time heard, step,\n"
+    "after a line starting with \"#\" that says what the clock follows.\n"
     "KARNVELDT_THREADS=N composes each frame on N threads (1 to 64; by default\n"
     "one per core).\n";
 

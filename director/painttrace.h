@@ -1,6 +1,7 @@
 // A line per painted frame, for measuring the show against what is heard:
 // CLOCK_MONOTONIC seconds, the song time of the frame record painted (-1 for
-// none yet), the show clock's song time, and the step painted.
+// none yet), the show clock's song time, and the step painted. Before them,
+// lines starting with "#" say how the run was timed.
 #pragma once
 
 #include <QString>
@@ -19,10 +20,14 @@ public:
     // The first line that cannot be written is reported on stderr, once, and
     // ends the trace: what follows it would be a trace with a hole.
     void write(qint64 recordSample, qint64 heardSample, qint64 step);
+    // A line "# TEXT", before the paints.
+    void note(const QString &text);
     // Whether a line was lost: the show's exit status says so.
     bool failed() const { return writeFailed; }
 
 private:
+    void finishLine(int printed);
+
     std::FILE *file = nullptr;
     QString path;
     bool writeFailed = false;

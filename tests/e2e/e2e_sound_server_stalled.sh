@@ -29,7 +29,7 @@ play_through() {
     status=$?
     ended=$(monotonic)
     # From the first picture, at the song time started from, to the end.
-    took=$(echo "$ended - $(awk 'NR == 1 {print $1}' "$trace")" | bc)
+    took=$(echo "$ended - $(awk '!/^#/ {print $1; exit}' "$trace")" | bc)
     wait "$changer"
     echo "== $what from $start s: ended ${took} s after its first picture"; cat "$out/stderr"
     check_exit "$status" "($what)"

@@ -56,8 +56,13 @@ std::vector<Paint> readTrace(const char *path)
     if (!file)
         return paints;
     Paint paint;
-    while (std::fscanf(file, "%lf %lf %lf %lld", &paint.monotonic, &paint.recordSong, &paint.heardSong, &paint.step) == 4)
-        paints.push_back(paint);
+    char line[256];
+    // Lines starting with "#" say how the run was timed.
+    while (std::fgets(line, sizeof line, file))
+        if (line[0] != '#'
+            && std::sscanf(line, "%lf %lf %lf %lld", &paint.monotonic, &paint.recordSong, &paint.heardSong, &paint.step)
+                   == 4)
+            paints.push_back(paint);
     std::fclose(file);
     return paints;
 }
