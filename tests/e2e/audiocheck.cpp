@@ -19,10 +19,12 @@
 // which the samples no longer line up) is let pass; it must begin with the
 // module's samples and sound for nine tenths of its length.
 //
-// usage: audiocheck [--part | --late] [--server-skips] [--resampled] MODULE.xm RECORDING.raw
+// usage: audiocheck [--part | --late] [--cut] [--server-skips] [--resampled] MODULE.xm RECORDING.raw
 //   (s16le, stereo, 44,100 Hz)
 // --late: the recording joined the song part-way (a sound server that came
-// back): its first sound may lie anywhere in the song.
+// back, a run started part-way): its first sound may lie anywhere in the song.
+// --cut: the run was ended before the song's end; where the recording ends is
+// not checked.
 // --resampled: the sound passed the server's resamplers (a graph at another
 // rate than the module's), so it no longer equals the module sample by
 // sample. It is judged in windows of 1024 frames (23 ms) instead: each where
@@ -113,7 +115,7 @@ using namespace pcm;
 // The --resampled judgement, from recording frame recStart, which lies at
 // song frame `start`; prints what the exact one does. True when whole.
 bool judgeResampled(const std::vector<short> &reference, const std::vector<short> &recording,
-                    const Alignment &alignment, long recStart, long start, bool late, bool serverSkips)
+                    const Alignment &alignment, long recStart, long start, bool late, bool cut, bool serverSkips)
 {
     const long window = Alignment::window, recEnd = lastSound(recording);
     long offset = recStart - start, gaps = 0, failing = 0, alike = 0, compared = 0;
@@ -192,27 +194,30 @@ bool judgeResampled(const std::vector<short> &reference, const std::vector<short
                 (refEnd - firstSound(reference) + 1) / 44100.0, (recEnd - recStart + 1) / 44100.0,
                 (start - firstSound(reference)) * 1000.0 / 44100, (refEnd - lastInSong) * 1000.0 / 44100, failing,
                 gapMs, lostMs, skippedMs, share, start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
-    const bool whole
-        = std::labs(refEnd - lastInSong) <= endFrames && (late || start - firstSound(reference) <= bufferFrames);
+    const bool whole = (cut || std::labs(refEnd - lastInSong) <= endFrames)
+                       && (late || start - firstSound(reference) <= bufferFrames);
     return whole && failing == 0 && share > 0.99;
 }
 
 int main(int argc, char **argv)
 {
-    bool part = false, late = false, serverSkips = false, resampled = false;
+    bool part = false, late = false, cut = false, serverSkips = false, resampled = false;
     int first = 1;
     for (; first < argc && argv[first][0] == '-'; ++first) {
         const std::string option = argv[first];
         part = part || option == "--part";
         late = late || option == "--late";
         serverSkips = serverSkips || option == "--server-skips";
+        cut = cut || option == "--cut";
         resampled = resampled || option == "--resampled";
-        if (option != "--part" && option != "--late" && option != "--server-skips" && option != "--resampled")
+        if (option != "--part" && option != "--late" && option != "--cut" && option != "--server-skips"
+            && option != "--resampled")
             break;
     }
     if (argc - first != 2 || (part && late) || (part && resampled)) {
         std::fprintf(stderr,
-                     "usage: audiocheck [--part | --late] [--server-skips] [--resampled] MODULE.xm RECORDING.raw\n");
+                     "usage: audiocheck [--part | --late] [--cut] [--server-skips] [--resampled] MODULE.xm "
+                     "RECORDING.raw\n");
         return 2;
     }
     const std::vector<short> reference = renderModule(argv[first]);
@@ -232,7 +237,7 @@ int main(int argc, char **argv)
             std::printf("the recording's first sound is nowhere in the module\n");
             return 1;
         }
-        return judgeResampled(reference, recording, alignment, recStart, start, late, serverSkips) ? 0 : 1;
+        return judgeResampled(reference, recording, alignment, recStart, start, late, cut, serverSkips) ? 0 : 1;
     }
     const long start = matchInReference(reference, recording, recStart);
     if (start < 0) {
@@ -325,7 +330,7 @@ int main(int argc, char **argv)
                 skippedTotal * 1000.0 / 44100, match,
                 errorDb,
                 start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
-    const bool whole = std::labs(missingEnd) <= endFrames && (late || missingStart <= bufferFrames);
+    const bool whole = (cut || std::labs(missingEnd) <= endFrames) && (late || missingStart <= bufferFrames);
     const bool ok = part ? gapTotal + lostTotal + skippedTotal < recLength / 10
                          : whole && failingGaps == 0 && match > 0.99;
     return ok ? 0 : 1;
