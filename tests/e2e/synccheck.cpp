@@ -251,11 +251,12 @@ int main(int argc, char **argv)
     const std::vector<double> onsets = flashOnsets(argv[4]);
     const std::vector<std::vector<double>> trace = argc == 6 ? readColumns(argv[5], 4) : decltype(trace){};
 
-    // The recording's first sound is the show's first sample, at `from`.
+    // The recording's first sound is about the show's first sample, at
+    // `from`: a server may drop a new stream's first milliseconds.
     const Alignment alignment(reference, recording);
-    const long recStart = firstSound(recording);
+    const long recStart = firstSound(recording), probe = long(from * rate) + long(rate) / 10;
     long offset = recStart - long(from * rate);  // recording frame = song frame + offset
-    if (recStart < 0 || alignment.find(long(from * rate), offset, 0.5, 0.5) < 0) {
+    if (recStart < 0 || alignment.find(probe, offset, 0.5, 0.5) < 0) {
         std::printf("the recording holds none of the module\n");
         return 1;
     }
