@@ -121,6 +121,11 @@ int play(const ShowOptions &options, int frameThreadCount)
         device.setQuitsAtEnd(false);
         silentClock.start(options.startSample);
     }
+    trace.note(!sound           ? QStringLiteral("clock: the music's pace, in silence")
+               : options.literal ? QStringLiteral("clock: the music handed to Qt's audio output")
+               : pulsePlayer.startedOnPipeWire()
+                   ? QStringLiteral("clock: PipeWire's timing, held to its graph's cycles")
+                   : QStringLiteral("clock: the sound server's timing"));
     // The server's clock, evened out for the pictures' pace.
     SteadyClock steadyPulseClock(pulsePlayer);
     if (!options.literal)

@@ -52,6 +52,7 @@ bool PulsePlayer::start(qint64 from)
     }
     lastHeard = from;
     lastAdvanceNanoseconds = monotonicNanoseconds();
+    onPipeWire = candidate->onPipeWire();
     stream = std::move(candidate);
     watcher.start();
     return true;

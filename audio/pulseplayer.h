@@ -31,6 +31,8 @@ public:
     // Call on the GUI thread, which the player's timers then run on.
     bool start(qint64 from);
     qint64 heardSample() override;
+    // The server started on was PipeWire's: its timing was held to its graph's cycles.
+    bool startedOnPipeWire() const { return onPipeWire; }
 
 private:
     void watch();
@@ -51,6 +53,7 @@ private:
     QElapsedTimer sinceAttempt;
     QElapsedTimer sinceAllWritten;
     int underflowsSaid = 0;  // of the current stream
+    bool onPipeWire = false;
     std::atomic<qint64> lastHeard{0};
     std::atomic<qint64> lastAdvanceNanoseconds{0};  // when lastHeard last moved on
 };

@@ -12,6 +12,12 @@
 
 namespace {
 
+// PipeWire's timing is asked for this often, at moments that fall all over
+// its graph's cycles (whose periods are powers of two frames).
+constexpr pa_usec_t timingQueryUs = 37 * PA_USEC_PER_MSEC;
+// An idle server answers within a fraction of a millisecond.
+constexpr pa_usec_t slowAnswerUs = 5 * PA_USEC_PER_MSEC;
+
 // Locks the mainloop for the scope: everything libpulse owns is touched under it.
 struct MainloopLock {
     explicit MainloopLock(pa_threaded_mainloop *mainloop) : mainloop(mainloop)
@@ -47,6 +53,8 @@ PulseStream::~PulseStream()
 {
     {
         MainloopLock lock(mainloop);
+        if (timingAsker)
+            pa_threaded_mainloop_get_api(mainloop)->time_free(timingAsker);
         if (stream) {
             pa_stream_set_state_callback(stream, nullptr, nullptr);
             pa_stream_set_write_callback(stream, nullptr, nullptr);
@@ -196,9 +204,27 @@ qint64 PulseStream::playedNow()
     const pa_timing_info *timing = stream ? pa_stream_get_timing_info(stream) : nullptr;
     if (playedAll)
         playedSamples = writtenSamples;
+    else if (timing && timing->playing && pipeWire)
+        playedSamples = qMin(graphTimedNow(*timing), writtenSamples);
     else if (timing && timing->playing && pa_stream_get_time(stream, &played) == 0)
         playedSamples = qMin(qint64(played) * songSampleRate / qint64(PA_USEC_PER_SEC), writtenSamples);
     return playedSamples;
+}
+
+// On PipeWire: the server's answers as given (see GraphCycleTiming), each
+// taken in once; under the mainloop lock.
+qint64 PulseStream::graphTimedNow(const pa_timing_info &timing)
+{
+    const qint64 nowUs = monotonicNanoseconds() / 1000;
+    const bool fresh = timing.timestamp.tv_sec != lastAnswer.tv_sec || timing.timestamp.tv_usec != lastAnswer.tv_usec;
+    lastAnswer = timing.timestamp;
+    // An answer that took long was given by a server too busy to have noted its last cycle.
+    if (fresh && timing.transport_usec < slowAnswerUs) {
+        const qint64 readUs = qint64(pa_bytes_to_usec(uint64_t(qMax<int64_t>(timing.read_index, 0)),
+                                                      pa_stream_get_sample_spec(stream)));
+        cycles.add(readUs - qint64(timing.sink_usec), nowUs - qint64(pa_timeval_age(&timing.timestamp)));
+    }
+    return qMax<qint64>(cycles.positionAt(nowUs), 0) * songSampleRate / qint64(PA_USEC_PER_SEC);
 }
 
 void PulseStream::enter(State state)
@@ -214,7 +240,11 @@ void PulseStream::contextChanged(pa_context *context, void *self)
     auto *player = static_cast<PulseStream *>(self);
     switch (pa_context_get_state(context)) {
     case PA_CONTEXT_READY:
-        player->enter(State::Connected);
+        // Connected once the server's name says whose timing it is.
+        if (pa_operation *asked = pa_context_get_server_info(context, serverKnown, self))
+            pa_operation_unref(asked);
+        else
+            player->enter(State::Failed);
         break;
     case PA_CONTEXT_FAILED:
     case PA_CONTEXT_TERMINATED:
@@ -225,11 +255,21 @@ void PulseStream::contextChanged(pa_context *context, void *self)
     }
 }
 
+void PulseStream::serverKnown(pa_context *, const pa_server_info *info, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    player->pipeWire = info && info->server_name && std::strstr(info->server_name, "PipeWire");
+    player->enter(info ? State::Connected : State::Failed);
+}
+
 void PulseStream::streamChanged(pa_stream *stream, void *self)
 {
     auto *player = static_cast<PulseStream *>(self);
     switch (pa_stream_get_state(stream)) {
     case PA_STREAM_READY:
+        if (player->pipeWire && !player->timingAsker)
+            player->timingAsker = pa_context_rttime_new(player->context, pa_rtclock_now() + timingQueryUs,
+                                                        askTiming, self);
         player->enter(State::Ready);
         break;
     case PA_STREAM_FAILED:
@@ -247,6 +287,16 @@ void PulseStream::timedOut(pa_mainloop_api *, pa_time_event *, const struct time
     if (player->current == State::Connecting || player->current == State::Connected
         || player->current == State::Starting)
         player->enter(State::Failed);
+}
+
+void PulseStream::askTiming(pa_mainloop_api *, pa_time_event *event, const struct timeval *, void *self)
+{
+    auto *player = static_cast<PulseStream *>(self);
+    if (pa_stream_get_state(player->stream) != PA_STREAM_READY)
+        return;
+    if (pa_operation *asked = pa_stream_update_timing_info(player->stream, nullptr, nullptr))
+        pa_operation_unref(asked);
+    pa_context_rttime_restart(player->context, event, pa_rtclock_now() + timingQueryUs);
 }
 
 // The last samples running out after the end is no fault.

@@ -5,6 +5,8 @@
 // is not its business.
 #pragma once
 
+#include "graphcycletiming.h"
+
 #include <QtGlobal>
 #include <atomic>
 #include <pulse/pulseaudio.h>
@@ -67,6 +69,9 @@ public:
     int underflows() const { return underflowCount; }
     qint64 lastUnderflowSample() const { return underflowSample; }
     bool askedSinceRelease() const { return asked; }
+    // The server is PipeWire's: its timing is held to its graph's cycles
+    // (GraphCycleTiming). Known once Connected.
+    bool onPipeWire() const { return pipeWire; }
 
 private:
     static void contextChanged(pa_context *context, void *self);
@@ -75,10 +80,13 @@ private:
     static void drained(pa_stream *stream, int success, void *self);
     static void ranDry(pa_stream *stream, void *self);
     static void timedOut(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
+    static void serverKnown(pa_context *context, const pa_server_info *info, void *self);
+    static void askTiming(pa_mainloop_api *, pa_time_event *, const struct timeval *, void *self);
     void enter(State state);
     bool leaveReady(State next);
     void write(size_t bytes);
     qint64 playedNow();
+    qint64 graphTimedNow(const pa_timing_info &timing);
 
     XmpDevice &device;
     pa_threaded_mainloop *mainloop;
@@ -96,4 +104,8 @@ private:
     std::atomic<int> underflowCount{0};
     std::atomic<qint64> underflowSample{0};
     bool playedAll = false;  // the server has drained the stream
+    std::atomic<bool> pipeWire{false};
+    GraphCycleTiming cycles;
+    timeval lastAnswer{};
+    pa_time_event *timingAsker = nullptr;
 };

@@ -45,7 +45,7 @@ for ((run = 1; run <= runs; run++)); do
     summary=$(tail -1 "$out/audiocheck.txt")
     field() { sed -n "s/.*$1=\([0-9.]*\).*/\1/p" <<<"$summary"; }
     dry=$(grep -c 'the sound ran dry' "$out/stderr")
-    paints=$(wc -l <"$out/trace.txt")
+    paints=$(grep -c -v '^#' "$out/trace.txt")
     verdict=ok
     [ "$status" -eq 0 ] && [ "$sound" -eq 0 ] && [ "$dry" -eq 0 ] || { verdict=FAILED; failed=$((failed + 1)); }
     printf '%s run %d: %s; status %d after %.1f s; ran dry %d; inserted %s ms by the server, %s ms lost by the recorder; %d paints\n' \

@@ -51,10 +51,11 @@ void PaintTrace::note(const QString &text)
         finishLine(std::fprintf(file, "# %s\n", qPrintable(text)));
 }
 
-void PaintTrace::finishLine(int written)
+// After a line's fprintf: flushed, or the trace ends here.
+void PaintTrace::finishLine(int printed)
 {
     // A run that ends at a crash or a kill still leaves its trace.
-    if (written >= 0 && std::fflush(file) == 0)
+    if (printed >= 0 && std::fflush(file) == 0)
         return;
     std::fprintf(stderr, "karnveldt: cannot write the trace %s: %s; it ends here\n", qPrintable(path),
                  std::strerror(errno));

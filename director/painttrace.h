@@ -24,12 +24,13 @@ public:
     // paintNs < 0: now.
     void write(qint64 recordSample, qint64 heardSample, qint64 step, qint64 paintNs = -1, qint64 aimedNs = -1,
                qint64 litNs = -1);
+    // A line "# TEXT": how the show runs.
     void note(const QString &text);
     // Whether a line was lost: the show's exit status says so.
     bool failed() const { return writeFailed; }
 
 private:
-    void finishLine(int written);
+    void finishLine(int printed);
 
     std::FILE *file = nullptr;
     QString path;

@@ -19,10 +19,22 @@
 // which the samples no longer line up) is let pass; it must begin with the
 // module's samples and sound for nine tenths of its length.
 //
-// usage: audiocheck [--part | --late] [--server-skips] MODULE.xm RECORDING.raw
+// usage: audiocheck [--part | --late] [--cut] [--server-skips] [--resampled] MODULE.xm RECORDING.raw
 //   (s16le, stereo, 44,100 Hz)
 // --late: the recording joined the song part-way (a sound server that came
-// back): its first sound may lie anywhere in the song.
+// back, a run started part-way): its first sound may lie anywhere in the song.
+// --cut: the run was ended before the song's end; where the recording ends is
+// not checked.
+// --resampled: the sound passed the server's resamplers (a graph at another
+// rate than the module's), so it no longer equals the module sample by
+// sample. It is judged in windows of 1024 frames (23 ms) instead: each where
+// the module sounds must be like it (normalised correlation of at least 0.9;
+// a resampled copy stays above 0.99) where the window before was, and 99 %
+// of them are. A gap of silence is found as without resampling (a server
+// inserts exact zeros), and told apart by where the sound after it lies;
+// sound that lies elsewhere without a gap before it is a jump. So a
+// recording with a stretch missing, repeated, out of place or not the
+// module's fails; one with a gap shorter than 32 frames (0.7 ms) may pass.
 #include "pcmmatch.h"
 
 #include <algorithm>
@@ -42,6 +54,8 @@ constexpr long gapFrames = 32;
 constexpr int audible = 64;
 constexpr long quickFrames = 64, alignFrames = 256;
 constexpr long searchFrames = 2 * 44100;
+constexpr long fragmentsFrames = 44100 / 4;
+constexpr long quietRun = 8;
 
 enum class GapKind { Lost, Inserted, Dropped, Unaligned };
 
@@ -98,20 +112,112 @@ GapKind classify(const std::vector<short> &reference, const std::vector<short> &
 
 using namespace pcm;
 
+// The --resampled judgement, from recording frame recStart, which lies at
+// song frame `start`; prints what the exact one does. True when whole.
+bool judgeResampled(const std::vector<short> &reference, const std::vector<short> &recording,
+                    const Alignment &alignment, long recStart, long start, bool late, bool cut, bool serverSkips)
+{
+    const long window = Alignment::window, recEnd = lastSound(recording);
+    long offset = recStart - start, gaps = 0, failing = 0, alike = 0, compared = 0;
+    double gapMs = 0, lostMs = 0, skippedMs = 0;
+    const auto note = [&](GapKind kind, long frames, long songAt, const char *what) {
+        const double ms = double(frames) * 1000 / 44100;
+        ++gaps;
+        if (kind == GapKind::Lost || kind == GapKind::Dropped)
+            lostMs += ms;
+        else if (kind == GapKind::Inserted && serverSkips)
+            skippedMs += ms;
+        else
+            ++failing, gapMs += ms;
+        if (gaps <= 10)
+            std::printf("%s of %.1f ms at %.2f s of the song: %s\n", what, ms, double(songAt) / 44100, describe(kind));
+    };
+    long run = 0;               // silent frames in a row
+    long unaligned = 0;         // windows in a row like nothing near
+    long silentSinceAlike = 0;  // frames of the gap so far
+    for (long f = recStart; f + window <= recEnd; f += window) {
+        if (!alignment.audible(f - offset))
+            continue;
+        // Frames of silence where the module sounds, in runs of more than a
+        // moment (the music's own waves cross zero in both channels now and then).
+        long silentHere = 0;
+        for (long k = f; k < f + window; ++k) {
+            const long r = k - offset;
+            const bool sounds = r >= 0 && r < frameCount(reference)
+                                && (std::abs(reference[size_t(2 * r)]) > audible
+                                    || std::abs(reference[size_t(2 * r + 1)]) > audible);
+            run = silent(recording, k) && sounds ? run + 1 : 0;
+            silentHere += run == quietRun ? quietRun : run > quietRun;
+        }
+        silentSinceAlike += silentHere;
+        // A window with a gap in it is judged as a gap, not as unlike.
+        const bool steady = silentHere == 0;
+        compared += steady;
+        const long before = offset;
+        if (alignment.likeness(f, f - offset) < Alignment::alike) {
+            // Found again where it sounds steadily: where it lies says what
+            // this was. Inserted silence moves the sound later by no more
+            // than there was silence (the music repeats itself: farther on,
+            // a later bar may sound the same). The sound may come back in
+            // fragments (a server waits to fill its buffer again), so for a
+            // while nothing alike is let pass.
+            if (!steady || alignment.find(f - offset, offset, 0.1, double(silentSinceAlike) / 44100 + 0.05) < 0) {
+                if (++unaligned * window <= fragmentsFrames)
+                    continue;
+                ++failing;
+                std::printf("at %.2f s of the song: %s\n", double(f - offset) / 44100, describe(GapKind::Unaligned));
+                break;
+            }
+            // A resampled copy is found again within a few frames of where it was.
+            if (std::labs(offset - before) <= gapFrames)
+                offset = before;
+        }
+        alike += steady;
+        unaligned = 0;
+        const long gap = silentSinceAlike;
+        silentSinceAlike = 0;
+        const char *what = gap > gapFrames ? "gap" : "jump";
+        if (offset > before)
+            note(GapKind::Inserted, offset - before, f - before - gap, what);
+        else if (offset < before)
+            note(GapKind::Dropped, before - offset, f - before - gap, what);
+        else if (gap > gapFrames && steady)
+            note(GapKind::Lost, gap, f - before - gap, what);
+        else if (gap > gapFrames)
+            silentSinceAlike = gap;  // the gap goes on into the next window
+    }
+    const long lastInSong = recEnd - offset, refEnd = lastSound(reference);
+    const double share = compared ? double(alike) / double(compared) : 0;
+    std::printf("reference_s=%.3f recorded_s=%.3f missing_start_ms=%.1f missing_end_ms=%.1f "
+                "gaps=%ld gap_ms=%.1f lost_ms=%.1f skipped_ms=%.1f alike=%.4f "
+                "first_sound_song_s=%.4f first_sound_recording_s=%.4f last_sound_song_s=%.4f\n",
+                (refEnd - firstSound(reference) + 1) / 44100.0, (recEnd - recStart + 1) / 44100.0,
+                (start - firstSound(reference)) * 1000.0 / 44100, (refEnd - lastInSong) * 1000.0 / 44100, failing,
+                gapMs, lostMs, skippedMs, share, start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
+    const bool whole = (cut || std::labs(refEnd - lastInSong) <= endFrames)
+                       && (late || start - firstSound(reference) <= bufferFrames);
+    return whole && failing == 0 && share > 0.99;
+}
+
 int main(int argc, char **argv)
 {
-    bool part = false, late = false, serverSkips = false;
+    bool part = false, late = false, cut = false, serverSkips = false, resampled = false;
     int first = 1;
     for (; first < argc && argv[first][0] == '-'; ++first) {
         const std::string option = argv[first];
         part = part || option == "--part";
         late = late || option == "--late";
         serverSkips = serverSkips || option == "--server-skips";
-        if (option != "--part" && option != "--late" && option != "--server-skips")
+        cut = cut || option == "--cut";
+        resampled = resampled || option == "--resampled";
+        if (option != "--part" && option != "--late" && option != "--cut" && option != "--server-skips"
+            && option != "--resampled")
             break;
     }
-    if (argc - first != 2 || (part && late)) {
-        std::fprintf(stderr, "usage: audiocheck [--part | --late] [--server-skips] MODULE.xm RECORDING.raw\n");
+    if (argc - first != 2 || (part && late) || (part && resampled)) {
+        std::fprintf(stderr,
+                     "usage: audiocheck [--part | --late] [--cut] [--server-skips] [--resampled] MODULE.xm "
+                     "RECORDING.raw\n");
         return 2;
     }
     const std::vector<short> reference = renderModule(argv[first]);
@@ -124,6 +230,15 @@ int main(int argc, char **argv)
     }
     // The recording may begin late (a sound server starts streams when it likes):
     // find where its first sound lies in the reference.
+    if (resampled) {
+        const Alignment alignment(reference, recording);
+        const long start = alignment.songFrameOf(recStart);
+        if (start < 0) {
+            std::printf("the recording's first sound is nowhere in the module\n");
+            return 1;
+        }
+        return judgeResampled(reference, recording, alignment, recStart, start, late, cut, serverSkips) ? 0 : 1;
+    }
     const long start = matchInReference(reference, recording, recStart);
     if (start < 0) {
         std::printf("the recording's first sound is nowhere in the module\n");
@@ -215,7 +330,7 @@ int main(int argc, char **argv)
                 skippedTotal * 1000.0 / 44100, match,
                 errorDb,
                 start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
-    const bool whole = std::labs(missingEnd) <= endFrames && (late || missingStart <= bufferFrames);
+    const bool whole = (cut || std::labs(missingEnd) <= endFrames) && (late || missingStart <= bufferFrames);
     const bool ok = part ? gapTotal + lostTotal + skippedTotal < recLength / 10
                          : whole && failingGaps == 0 && match > 0.99;
     return ok ? 0 : 1;

@@ -69,7 +69,7 @@ check "the new server played the song from where the show resumed" \
 for later in 0 5; do
     probe=$(echo "($(field first_sound_recording_s "$out/after.txt") + $later) * 44100 / 1" | bc)
     heard_at=$(awk -v f="$probe" '$3 >= f { print $1; exit }' "$out/timing.txt")
-    traced=$(awk -v t="${heard_at:-0}" '{ d = $1 - t; if (d < 0) d = -d; if (best == "" || d < best) { best = d; c = $3 } }
+    traced=$(awk -v t="${heard_at:-0}" '/^#/ { next } { d = $1 - t; if (d < 0) d = -d; if (best == "" || d < best) { best = d; c = $3 } }
         END { print c }' "$out/trace.txt")
     song_heard=$(echo "$song_after + $later" | bc)
     echo "at ${heard_at:-?} the sink played song ${song_heard}s; the trace's clock said ${traced:-?}s"
@@ -86,7 +86,7 @@ done
 read -r stood jumped < <(awk -v from="$(echo "$killed - $offset - 1" | bc)" '
     function gain(a, b) { return (h[b] - h[a]) - (t[b] - t[a]) }
     BEGIN { n = 0 }
-    $1 >= from { t[n] = $1; h[n] = $3; n++ }
+    !/^#/ && $1 >= from { t[n] = $1; h[n] = $3; n++ }
     END {
         for (i = 1; i < n; i++) {
             s = -gain(i - 1, i); if (i + 1 < n && -gain(i - 1, i + 1) < s) s = -gain(i - 1, i + 1)

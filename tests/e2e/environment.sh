@@ -102,9 +102,9 @@ start_pulse() {
     sink_ready || give_up PulseAudio "$runtime/pulse.log"
 }
 
-# start_pipewire: PipeWire with its PulseAudio server and session manager, on a
-# session bus of our own. Re-runs the calling script under dbus-run-session
-# when it has none of ours yet.
+# start_pipewire: PipeWire with its PulseAudio server and session manager, at
+# their own settings, on a session bus of our own. Re-runs the calling script
+# under dbus-run-session when it has none of ours yet.
 start_pipewire() {
     if [ -z "${KARNVELDT_SESSION_BUS:-}" ]; then
         stop_environment
@@ -112,17 +112,7 @@ start_pipewire() {
         unset XDG_RUNTIME_DIR
         KARNVELDT_SESSION_BUS=1 exec dbus-run-session -- bash "$0" "$build"
     fi
-    # At the module's rate the graph passes the show's samples through as they
-    # are, so a recording can be compared with the module sample by sample.
-    # Its period is 256 frames (5.8 ms) at least: the zeros that keep the sink
-    # running ask for less, and in periods of 128 frames the graph misses one
-    # now and then on this kind of machine, whose processors stall for a few
-    # milliseconds at a time even for real-time threads. A longer period makes
-    # the moment the monitor sees a sample less sure (by up to a period).
-    mkdir -p "$XDG_CONFIG_HOME/pipewire/pipewire.conf.d"
-    echo 'context.properties = { default.clock.rate = 44100 default.clock.allowed-rates = [ 44100 ]
-                                  default.clock.min-quantum = 256 }' \
-        >"$XDG_CONFIG_HOME/pipewire/pipewire.conf.d/rate.conf"
+    # As a desktop runs it: the graph at 48 kHz, in periods its streams choose.
     pipewire >"$runtime/pipewire.log" 2>&1 &
     started_pids+=($!)
     wait_for 10 test -S "$XDG_RUNTIME_DIR/pipewire-0" || give_up PipeWire "$runtime/pipewire.log"
@@ -135,4 +125,9 @@ start_pipewire() {
     pipewire-pulse >"$runtime/pipewire-pulse.log" 2>&1 &
     started_pids+=($!)
     sink_ready || give_up pipewire-pulse "$runtime/pipewire-pulse.log"
+}
+# force_graph RATE FRAMES: PipeWire's graph runs at RATE Hz, in periods of FRAMES.
+force_graph() {
+    pw-metadata -n settings 0 clock.force-rate "$1" >/dev/null
+    pw-metadata -n settings 0 clock.force-quantum "$2" >/dev/null
 }

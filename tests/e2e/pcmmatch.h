@@ -33,4 +33,32 @@ bool agree(const std::vector<short> &a, long aStart, const std::vector<short> &b
 long matchInReference(const std::vector<short> &reference, const std::vector<short> &recording,
                       long recStart, long from = 0, long to = -1);
 
+// Where song frames lie in a recording, by likeness (normalised correlation
+// of mono sums), so that a recording resampled by the server (a graph at
+// another rate than the module's) is read too.
+class Alignment {
+public:
+    static constexpr long window = 1024;
+    static constexpr double alike = 0.9;  // a resampled copy stays above 0.99
+
+    Alignment(const std::vector<short> &reference, const std::vector<short> &recording);
+
+    // The recording frame of songFrame, with `offset` (recording frame minus
+    // song frame) as the guess and the answer, searched from `back` s before
+    // it to `forward` s after, coarsely first and then to the frame; -1 when
+    // nothing there is alike.
+    long find(long songFrame, long &offset, double back = 0.1, double forward = 1.0) const;
+    // The song frame whose sound the recording has from recFrame, searched
+    // over the whole song; -1 when none is alike.
+    long songFrameOf(long recFrame) const;
+    // How alike `window` frames from recFrame are to the song from songFrame.
+    double likeness(long recFrame, long songFrame) const;
+    // Whether the song sounds at all there: a quiet stretch is like anything.
+    bool audible(long songFrame) const;
+
+private:
+    static constexpr long coarse = 4;
+    std::vector<float> reference, recording, coarseReference, coarseRecording;
+};
+
 } // namespace pcm

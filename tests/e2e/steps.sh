@@ -24,7 +24,7 @@ start_traced() {
     launched=$(now)
     start_show "$@"
     started_pids+=("$pid")
-    wait_for 10 test -s "$trace" || { echo "the show painted nothing"; cat "$out/stderr"; exit 1; }
+    wait_for 10 grep -q -v '^#' "$trace" || { echo "the show painted nothing"; cat "$out/stderr"; exit 1; }
 }
 
 # watch_screen: on X, screenwatch logs the red tint from now on, into
@@ -42,7 +42,7 @@ stop_watching_screen() {
 # 0.1 s at most: a clock that stands still paints nothing).
 song_now() {
     [ -s "$trace" ] || { echo 0; return; }
-    tail -n 1 "$trace" | awk -v now="$(monotonic)" '{ d = now - $1; printf "%.6f\n", $3 + (d < 0.1 ? d : 0.1) }'
+    tail -n 1 "$trace" | awk -v now="$(monotonic)" '/^#/ { print 0; next } { d = now - $1; printf "%.6f\n", $3 + (d < 0.1 ? d : 0.1) }'
 }
 
 # shoot NAME: a screenshot, listed in $shots with the monotonic times around

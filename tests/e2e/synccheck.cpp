@@ -2,11 +2,13 @@
 // it: for every snare of the module, when the screen turned red and when the
 // show says it painted the snare's frame, each against the moment the snare's
 // sound passed the sink. The sound side comes only from the recording and its
-// time stamps, aligned to libxmp's own rendering of the module.
+// time stamps, aligned to libxmp's own rendering of the module by likeness, so
+// that a recording resampled by the server (a graph at 48 kHz) is read too.
 //
-// usage: synccheck MODULE.xm RECORDING.raw TIMING.txt PROBE.txt [TRACE.txt]
+// usage: synccheck [--from SECONDS] MODULE.xm RECORDING.raw TIMING.txt PROBE.txt [TRACE.txt]
 //   RECORDING.raw, TIMING.txt  from recorder; PROBE.txt from screenwatch;
 //   TRACE.txt  the show's KARNVELDT_TRACE file
+//   --from  the show started at this song time: only the snares from there on count
 // Exit status 0 when the median is within [-10, +15] ms and 90 % of the snares
 // are within ±25 ms, for the probe and for the trace when given.
 #include "pcmmatch.h"
@@ -30,7 +32,8 @@ constexpr double matchWindow = 0.25;   // s either side of the sound
 
 struct Snare {
     long songFrame;  // first sample of the player frame that strikes it
-    double sound = NAN, probe = NAN, trace = NAN;  // CLOCK_MONOTONIC s
+    // CLOCK_MONOTONIC s; clock: when the show's clock reached it
+    double sound = NAN, probe = NAN, trace = NAN, clock = NAN;
 };
 
 // Channel 1 strikes the snare when its sample position goes back or it takes
@@ -149,25 +152,6 @@ private:
     std::vector<Note> notes_;
 };
 
-// Where a song frame lies in the recording, found at the frame itself: a gap in
-// the sound moves everything after it later, so the search starts from where
-// the previous snare lay and goes mostly forward.
-long recordingFrameOf(const std::vector<short> &reference, const std::vector<short> &recording, long songFrame,
-                      long &offset)
-{
-    constexpr long window = 512, back = long(rate) / 10, forward = 10 * long(rate);
-    for (long d = 0; d <= forward; ++d)
-        for (long candidate : {offset + d, offset - d}) {
-            if (candidate == offset - d && d > back)
-                continue;
-            if (agree(recording, songFrame + candidate, reference, songFrame, window)) {
-                offset = candidate;
-                return songFrame + candidate;
-            }
-        }
-    return -1;
-}
-
 // Times the whole screen turned redder: somewhere between the poll that saw
 // it and the one before. A flash that vanishes for a paint or two (an effect
 // before it in the pass may stop the pass, and with it the flash's drawing) and
@@ -225,35 +209,62 @@ bool judge(const char *name, const std::vector<Snare> &snares, double Snare::*se
     return median >= -10 && median <= 15 && share >= 0.9;
 }
 
+// When the show's clock, by the trace, reached a song time: between the two
+// paints that read it on either side; NAN when no paint did.
+double clockReached(const std::vector<std::vector<double>> &trace, double songTime)
+{
+    for (size_t i = 1; i < trace.size(); ++i)
+        if (trace[i][2] >= songTime && trace[i - 1][2] < songTime)
+            return trace[i - 1][0] + (songTime - trace[i - 1][2]) / (trace[i][2] - trace[i - 1][2])
+                                         * (trace[i][0] - trace[i - 1][0]);
+    return NAN;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
+    double from = 0;
+    if (argc > 2 && std::string(argv[1]) == "--from") {
+        from = std::atof(argv[2]);
+        argc -= 2;
+        argv += 2;
+    }
     if (argc != 5 && argc != 6) {
-        std::fprintf(stderr, "usage: synccheck MODULE.xm RECORDING.raw TIMING.txt PROBE.txt [TRACE.txt]\n");
+        std::fprintf(stderr, "usage: synccheck [--from SECONDS] MODULE.xm RECORDING.raw TIMING.txt PROBE.txt "
+                             "[TRACE.txt]\n");
         return 2;
     }
     std::vector<short> reference;
     std::vector<Snare> snares = findSnares(argv[1], reference);
+    bool ok = true;
+    if (snares.size() != 80) {
+        std::printf("expected the module's 80 snares, found %zu\n", snares.size());
+        ok = false;
+    }
+    snares.erase(std::remove_if(snares.begin(), snares.end(),
+                                [&](const Snare &s) { return double(s.songFrame) < from * rate; }),
+                 snares.end());
     const std::vector<short> recording = readRaw(argv[2]);
     const SinkClock sink(readColumns(argv[3], 3));
     sink.describe();
     const std::vector<double> onsets = flashOnsets(argv[4]);
     const std::vector<std::vector<double>> trace = argc == 6 ? readColumns(argv[5], 6) : decltype(trace){};
 
-    const long recStart = firstSound(recording);
-    const long start = recStart < 0 ? -1 : matchInReference(reference, recording, recStart);
-    if (start < 0) {
+    // The recording's first sound is about the show's first sample, at
+    // `from`: a server may drop a new stream's first milliseconds.
+    const Alignment alignment(reference, recording);
+    const long recStart = firstSound(recording), probe = long(from * rate) + long(rate) / 10;
+    long offset = recStart - long(from * rate);  // recording frame = song frame + offset
+    if (recStart < 0 || alignment.find(probe, offset, 0.5, 0.5) < 0) {
         std::printf("the recording holds none of the module\n");
         return 1;
     }
-    long offset = recStart - start;  // recording frame = song frame + offset
-    std::printf("%zu snares, %zu trace lines\n", snares.size(), trace.size());
-    std::printf("song_s sound_s probe_ms trace_ms\n");
+    std::printf("%zu snares from %.1f s, %zu trace lines\n", snares.size(), from, trace.size());
+    std::printf("song_s sound_s probe_ms trace_ms clock_ms\n");
     size_t nextOnset = 0;
-    for (size_t i = 0; i < snares.size(); ++i) {
-        Snare &s = snares[i];
-        const long frame = recordingFrameOf(reference, recording, s.songFrame, offset);
+    for (Snare &s : snares) {
+        const long frame = alignment.find(s.songFrame, offset);
         if (frame >= 0)
             s.sound = sink.at(double(frame));
         // Flashes come in the snares' order: each takes the first flash near
@@ -269,15 +280,15 @@ int main(int argc, char **argv)
                 s.trace = line[5] >= 0 ? line[5] : line[4] >= 0 ? line[4] : line[0];
                 break;
             }
-        std::printf("%.3f %.3f %+.1f %+.1f\n", songTime, s.sound, (s.probe - s.sound) * 1000,
-                    (s.trace - s.sound) * 1000);
+        s.clock = clockReached(trace, songTime);
+        std::printf("%.3f %.3f %+.1f %+.1f %+.1f\n", songTime, s.sound, (s.probe - s.sound) * 1000,
+                    (s.trace - s.sound) * 1000, (s.clock - s.sound) * 1000);
     }
-    bool ok = judge("screen red", snares, &Snare::probe);
-    if (!trace.empty())
+    ok = judge("screen red", snares, &Snare::probe) && ok;
+    if (!trace.empty()) {
         ok = judge("trace painted", snares, &Snare::trace) && ok;
-    if (snares.size() != 80) {
-        std::printf("expected the module's 80 snares, found %zu\n", snares.size());
-        ok = false;
+        // Not judged: it tells a clock off from paints late.
+        judge("show clock", snares, &Snare::clock);
     }
     std::printf(ok ? "in time\n" : "out of time\n");
     return ok ? 0 : 1;
