@@ -45,8 +45,8 @@ const char usage[] =
     "KARNVELDT_TRACE=FILE in the environment writes a line per painted frame:\n"
     "monotonic seconds, song time of the music painted, song time heard, step,\n"
     "and monotonic seconds of the refresh aimed at and of the one that lit it\n"
-    "(-1 where the display said none); lines starting with # say what the\n"
-    "clock follows and how frames are paced.\n"
+    "(-1 where the display said none) and its count (-1: none); lines\n"
+    "starting with # say what the clock follows and how frames are paced.\n"
     "KARNVELDT_THREADS=N composes each frame on N threads (1 to 64; by default\n"
     "one per core).\n";
 

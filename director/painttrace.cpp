@@ -30,18 +30,18 @@ double seconds(qint64 ns)
 }
 
 void PaintTrace::write(qint64 recordSample, qint64 heardSample, qint64 step, qint64 paintNs, qint64 aimedNs,
-                       qint64 litNs)
+                       qint64 litNs, qint64 litCounter)
 {
     if (!file)
         return;
     if (paintNs < 0)
         paintNs = monotonicNanoseconds();
-    const int written = std::fprintf(file, "%lld.%09lld %.6f %.6f %lld %.6f %.6f\n",
+    const int written = std::fprintf(file, "%lld.%09lld %.6f %.6f %lld %.6f %.6f %lld\n",
                                      static_cast<long long>(paintNs / 1000000000),
                                      static_cast<long long>(paintNs % 1000000000),
                                      recordSample < 0 ? -1.0 : recordSample / double(songSampleRate),
                                      heardSample / double(songSampleRate), static_cast<long long>(step),
-                                     seconds(aimedNs), seconds(litNs));
+                                     seconds(aimedNs), seconds(litNs), static_cast<long long>(litCounter));
     finishLine(written);
 }
 

@@ -1,9 +1,10 @@
 // A line per painted frame, for measuring the show against what is heard:
 // CLOCK_MONOTONIC seconds when it was painted, the song time of the frame
 // record painted (-1 for none yet), the show clock's song time, the step
-// painted, and CLOCK_MONOTONIC seconds of the refresh it was aimed at and of
-// the one that lit it (each -1 where the display said none). Lines starting
-// with "#" say how the show runs.
+// painted, CLOCK_MONOTONIC seconds of the refresh it was aimed at and of the
+// one that lit it (each -1 where the display said none), and the display's
+// count of that refresh (-1 where it keeps none). Lines starting with "#" say
+// how the show runs.
 #pragma once
 
 #include <QString>
@@ -23,7 +24,7 @@ public:
     // ends the trace: what follows it would be a trace with a hole.
     // paintNs < 0: now.
     void write(qint64 recordSample, qint64 heardSample, qint64 step, qint64 paintNs = -1, qint64 aimedNs = -1,
-               qint64 litNs = -1);
+               qint64 litNs = -1, qint64 litCounter = -1);
     // A line "# TEXT": how the show runs.
     void note(const QString &text);
     // Whether a line was lost: the show's exit status says so.

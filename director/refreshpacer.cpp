@@ -70,7 +70,7 @@ void RefreshPacer::feedback(const PresentFeedback &said, PaintTrace *trace)
     const Line &frame = line->second;
     if (trace)
         trace->write(frame.recordSample, frame.heard, frame.step, frame.paintNs, frame.aimed.litNs,
-                     said.discarded ? -1 : said.litNs);
+                     said.discarded ? -1 : said.litNs, said.discarded ? -1 : said.counter);
     waiting.erase(line);
 }
 

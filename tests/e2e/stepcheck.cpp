@@ -12,7 +12,8 @@
 //                                   it is behind after a stall of over a second
 //                                   and ran a second's worth of steps, as far as
 //                                   one paint catches up.
-//   stepcheck refreshes TRACE RATE LEAST  the refreshes the display lit frames at, from a
+//   stepcheck refreshes TRACE RATE LEAST  the refreshes the display lit frames at (by
+//                                   its count where the trace has it), from a
 //                                   second on (a gap of over 3 is the display's
 //                                   stall, not counted): the share with a new picture, those
 //                                   lit twice, those a new step fell on that got
@@ -62,6 +63,7 @@ struct Paint {
     double heardAimed = 0;  // at the refresh aimed at, or as heardSong
     long long step = 0;
     bool lit = false;  // the display said when
+    long long counter = -1;  // the display's count of the refresh that lit it
 };
 
 std::vector<Paint> readTrace(const char *path)
@@ -76,8 +78,8 @@ std::vector<Paint> readTrace(const char *path)
     while (std::fgets(line, sizeof line, file)) {
         Paint paint;
         double aimed = -1, lit = -1;
-        if (line[0] == '#' || std::sscanf(line, "%lf %lf %lf %lld %lf %lf", &paint.monotonic, &paint.recordSong,
-                                          &paint.heardSong, &paint.step, &aimed, &lit) < 4)
+        if (line[0] == '#' || std::sscanf(line, "%lf %lf %lf %lld %lf %lf %lld", &paint.monotonic, &paint.recordSong,
+                                          &paint.heardSong, &paint.step, &aimed, &lit, &paint.counter) < 4)
             continue;
         paint.heardAimed = paint.heardSong + (aimed >= 0 ? aimed - paint.monotonic : 0);
         const double shown = lit >= 0 ? lit : aimed;
@@ -182,12 +184,24 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
         std::printf("refreshes: only %zu frames lit\n", lit.size());
         return 1;
     }
+    // Counted by the display where it counts them; else by time, over the
+    // gaps of about one refresh (at 144 Hz many frames are two apart).
+    const bool counted = lit.front().counter >= 0 && lit.back().counter >= 0;
     std::vector<double> gaps;
     for (size_t i = 1; i < lit.size(); ++i)
         gaps.push_back(lit[i].monotonic - lit[i - 1].monotonic);
     std::vector<double> sorted = gaps;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
-    const double period = sorted[sorted.size() / 2];
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<double> single;
+    for (double gap : sorted)
+        if (gap < 1.5 * sorted[sorted.size() / 10])
+            single.push_back(gap);
+    const double period = counted ? (lit.back().monotonic - lit.front().monotonic)
+                                        / double(lit.back().counter - lit.front().counter)
+                                  : single[single.size() / 2];
+    const auto passedBefore = [&](size_t i) {
+        return counted ? long(lit[i].counter - lit[i - 1].counter) : std::lround(gaps[i - 1] / period);
+    };
     long twice = 0, sameStep = 0, withoutNew = 0, near = 0, stalls = 0, stalled = 0;
     std::vector<double> errors;  // lit minus aimed, ms
     for (const Paint &paint : lit)
@@ -199,7 +213,7 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
         near += std::fabs(double(lit[i].step) / rate - lit[i].heardSong) <= allowed;
         if (i == 0)
             continue;
-        const long passed = std::lround(gaps[i - 1] / period);
+        const long passed = passedBefore(i);
         twice += passed == 0;
         // A display that stops (an X server busy taking a screenshot) is not
         // the show missing refreshes.
@@ -213,14 +227,16 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
         if (passed >= 2 && lit[i].step - lit[i - 1].step >= 2)
             withoutNew += passed - 1;
     }
-    const long refreshCount = std::lround((lit.back().monotonic - lit.front().monotonic) / period) + 1 - stalled;
+    const long refreshCount = (counted ? long(lit.back().counter - lit.front().counter)
+                                       : std::lround((lit.back().monotonic - lit.front().monotonic) / period))
+                              + 1 - stalled;
     const double pictures = 100.0 * double(lit.size() - twice) / refreshCount;
     const double newSteps = 100.0 * double(lit.size()) / double(lit.size() + withoutNew);
     const double nearShare = 100.0 * near / lit.size();
-    std::printf("refreshes: %ld of %.3f ms, besides %ld in %ld stalls of the display; %.2f%% got a new picture; %ld lit twice, %ld showed the step before again;"
+    std::printf("refreshes%s: %ld of %.3f ms, besides %ld in %ld stalls of the display; %.2f%% got a new picture; %ld lit twice, %ld showed the step before again;"
                 " %ld with a new step got none (%.2f%% got theirs); song time drawn within +-%.1f ms of that heard"
                 " when lit: %.2f%%; |lit minus aimed| median %.2f p95 %.2f ms\n",
-                refreshCount, period * 1000, stalled, stalls, pictures, twice, sameStep, withoutNew, newSteps, allowed * 1000,
+                counted ? " (counted by the display)" : "", refreshCount, period * 1000, stalled, stalls, pictures, twice, sameStep, withoutNew, newSteps, allowed * 1000,
                 nearShare, errors.empty() ? -1 : errors[errors.size() / 2],
                 errors.empty() ? -1 : errors[errors.size() * 95 / 100]);
     return twice == 0 && sameStep == 0 && newSteps >= least && nearShare >= least ? 0 : 1;
