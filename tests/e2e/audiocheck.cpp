@@ -135,6 +135,7 @@ bool judgeResampled(const std::vector<short> &reference, const std::vector<short
     long run = 0;               // silent frames in a row
     long unaligned = 0;         // windows in a row like nothing near
     long silentSinceAlike = 0;  // frames of the gap so far
+    long lastAlike = recStart;  // where the sound last lined up
     for (long f = recStart; f + window <= recEnd; f += window) {
         if (!alignment.audible(f - offset))
             continue;
@@ -160,8 +161,10 @@ bool judgeResampled(const std::vector<short> &reference, const std::vector<short
             // than there was silence (the music repeats itself: farther on,
             // a later bar may sound the same). The sound may come back in
             // fragments (a server waits to fill its buffer again), so for a
-            // while nothing alike is let pass.
-            if (!steady || alignment.find(f - offset, offset, 0.1, double(silentSinceAlike) / 44100 + 0.05) < 0) {
+            // while nothing alike is let pass. A resampler's silence is not
+            // all zeros: the time since the sound last lined up bounds it too.
+            const long bound = std::max(silentSinceAlike, f - lastAlike);
+            if (!steady || alignment.find(f - offset, offset, 0.1, double(bound) / 44100 + 0.05) < 0) {
                 if (++unaligned * window <= fragmentsFrames)
                     continue;
                 ++failing;
@@ -174,6 +177,7 @@ bool judgeResampled(const std::vector<short> &reference, const std::vector<short
         }
         alike += steady;
         unaligned = 0;
+        lastAlike = f + window;
         const long gap = silentSinceAlike;
         silentSinceAlike = 0;
         const char *what = gap > gapFrames ? "gap" : "jump";
