@@ -13,4 +13,4 @@ build_project -DKARNVELDT_SANITIZED_BUILD="$PWD/build-asan"
 wait "$installing" || { cat build-packages.log; exit 1; }
 rm -f build-packages.log
 
-ctest --test-dir build --output-on-failure -j3 "$@"
+ctest --test-dir build --output-on-failure -j4 "$@"

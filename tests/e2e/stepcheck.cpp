@@ -57,7 +57,8 @@ namespace {
 
 struct Paint {
     double monotonic = 0;
-    double aimed = -1;  // the refresh aimed at
+    double painted = 0;  // the trace's first column
+    double aimed = -1;   // the refresh aimed at
     double recordSong = 0;
     double heardSong = 0;
     double heardAimed = 0;  // at the refresh aimed at, or as heardSong
@@ -81,6 +82,7 @@ std::vector<Paint> readTrace(const char *path)
         if (line[0] == '#' || std::sscanf(line, "%lf %lf %lf %lld %lf %lf %lld", &paint.monotonic, &paint.recordSong,
                                           &paint.heardSong, &paint.step, &aimed, &lit, &paint.counter) < 4)
             continue;
+        paint.painted = paint.monotonic;
         paint.heardAimed = paint.heardSong + (aimed >= 0 ? aimed - paint.monotonic : 0);
         const double shown = lit >= 0 ? lit : aimed;
         if (shown >= 0) {
@@ -242,12 +244,14 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
     return twice == 0 && sameStep == 0 && newSteps >= least && nearShare >= least ? 0 : 1;
 }
 
+// By the time each was painted: a compositor may show a frame on its output
+// before the moment it reports it lit.
 int shown(const std::vector<Paint> &paints, double from, double to)
 {
     const auto first = std::lower_bound(paints.begin(), paints.end(), from,
-                                        [](const Paint &paint, double t) { return paint.monotonic < t; });
+                                        [](const Paint &paint, double t) { return paint.painted < t; });
     auto candidate = first - std::min<long>(2, first - paints.begin());
-    for (; candidate != paints.end() && candidate->monotonic <= to; ++candidate)
+    for (; candidate != paints.end() && candidate->painted <= to; ++candidate)
         std::printf("%lld\n", candidate->step);
     return 0;
 }
