@@ -89,7 +89,7 @@ void FrameClock::learnLateness(qint64 litNs, qint64 firstNs)
     if (period <= 0 || firstNs < 0)
         return;
     const qint64 refreshes = (litNs - firstNs + period / 2) / period;
-    latenesses.push_back(qBound<qint64>(0, refreshes, 3));
+    latenesses.push_back(qBound<qint64>(0, refreshes, 2));
     if (latenesses.size() > latenessesKept)
         latenesses.pop_front();
     lateness = median(std::vector<qint64>(latenesses.begin(), latenesses.end()));

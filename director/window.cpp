@@ -157,7 +157,9 @@ Window::Frame Window::aimFrame(qint64 notBeforeNs)
             presentation->dispatch();
         frame.aim = refreshes.aim(*clock, notBeforeNs);
         frame.heard = frame.aim.heard;
-        frame.range = stepsToRun(steps.last(), stepSample(frame.aim.step, rate), rate);
+        // No step past the music the device has played out: its record is not there yet.
+        const qint64 played = stepDueAt(device->handedSample() - 1, rate);
+        frame.range = stepsToRun(steps.last(), stepSample(qMin(frame.aim.step, played), rate), rate);
         frame.step = frame.range.last;
         return frame;
     }

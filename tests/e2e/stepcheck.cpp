@@ -24,9 +24,9 @@
 //                                   (99 % at 1080p on a quiet machine; a busy one
 //                                   misses refreshes, and at 4K more).
 //   stepcheck shown TRACE T0 T1     the steps that may be on the screen between
-//                                   monotonic T0 and T1: the two painted last
-//                                   before T0 (the newer may not be presented yet)
-//                                   and those painted in between
+//                                   monotonic T0 and T1: from the two shown last
+//                                   before T0 (the newer may not be lit yet) to
+//                                   the last painted by T1
 //   stepcheck songtime TRACE T      the song time heard at monotonic T (also up to
 //                                   0.1 s after the last paint, for a run going on)
 //   stepcheck clockoffset           CLOCK_REALTIME minus CLOCK_MONOTONIC, in seconds,
@@ -244,12 +244,13 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
     return twice == 0 && sameStep == 0 && newSteps >= least && nearShare >= least ? 0 : 1;
 }
 
-// By the time each was painted: a compositor may show a frame on its output
-// before the moment it reports it lit.
+// From the two shown last before T0, by the time each was lit (or else
+// aimed at, or painted), to the last painted by T1: a compositor may show a
+// frame on its output before the moment it reports it lit.
 int shown(const std::vector<Paint> &paints, double from, double to)
 {
     const auto first = std::lower_bound(paints.begin(), paints.end(), from,
-                                        [](const Paint &paint, double t) { return paint.painted < t; });
+                                        [](const Paint &paint, double t) { return paint.monotonic < t; });
     auto candidate = first - std::min<long>(2, first - paints.begin());
     for (; candidate != paints.end() && candidate->painted <= to; ++candidate)
         std::printf("%lld\n", candidate->step);
