@@ -9,7 +9,8 @@
 //                                   share of paints at each error and the largest;
 //                                   paints per second in 10-s windows. Status 1
 //                                   when a paint is more than one step off, unless
-//                                   it is behind after a stall of over a second
+//                                   it was aimed at a refresh (the refreshes judge
+//                                   those) or is behind after a stall of over a second
 //                                   and ran a second's worth of steps, as far as
 //                                   one paint catches up.
 //   stepcheck refreshes TRACE RATE LEAST  the refreshes the display lit frames at (by
@@ -101,13 +102,20 @@ int stepError(const std::vector<Paint> &paints, int rate)
 {
     std::map<long long, long> counts;
     long long worst = 0;
-    long catchingUp = 0;
+    long catchingUp = 0, aimedBehind = 0;
     for (size_t i = 0; i < paints.size(); ++i) {
         const Paint &paint = paints[i];
         // The heard time is written to the microsecond: a step falling due in
         // that microsecond reads as the one before it.
         const long long due = (long long)std::floor(paint.heardAimed * rate + 1e-3);
         const long long error = paint.step - due;
+        // A frame aimed at a refresh is judged with the refreshes, by a share:
+        // one the display took late, or drawn short of music not yet played
+        // out, is behind.
+        if (paint.aimed >= 0 && std::llabs(error) > 1) {
+            ++aimedBehind;
+            continue;
+        }
         if (error < -1 && i > 0 && paint.step - paints[i - 1].step == rate) {
             ++catchingUp;
             continue;
@@ -119,6 +127,8 @@ int stepError(const std::vector<Paint> &paints, int rate)
     std::printf("paints %zu, largest step error %lld\n", paints.size(), worst);
     if (catchingUp > 0)
         std::printf("  %ld paints caught up a second's worth of steps after a stall\n", catchingUp);
+    if (aimedBehind > 0)
+        std::printf("  %ld frames aimed at a refresh more than a step off (judged with the refreshes)\n", aimedBehind);
     if (counts.size() <= 7) {
         for (const auto &count : counts)
             std::printf("  step error %+lld: %.2f%% of paints\n", count.first, 100.0 * count.second / paints.size());
