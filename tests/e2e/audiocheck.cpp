@@ -112,25 +112,37 @@ GapKind classify(const std::vector<short> &reference, const std::vector<short> &
 
 using namespace pcm;
 
+// The gaps a judgement finds, in frames: each told on a line (the first
+// ten), and those a listener hears counted as failing.
+struct GapTally {
+    bool serverSkips;
+    long gaps = 0, failing = 0, gapFrames = 0, lostFrames = 0, skippedFrames = 0;
+    void note(GapKind kind, long length, long songAt, const char *what)
+    {
+        ++gaps;
+        if (kind == GapKind::Lost || kind == GapKind::Dropped)
+            lostFrames += length;
+        else if (kind == GapKind::Inserted && serverSkips)
+            skippedFrames += length;
+        else
+            ++failing, gapFrames += length;
+        if (gaps <= 10)
+            std::printf("%s of %.1f ms at %.2f s of the song: %s\n", what, length * 1000.0 / 44100,
+                        double(songAt) / 44100, describe(kind));
+    }
+};
+
 // The --resampled judgement, from recording frame recStart, which lies at
 // song frame `start`; prints what the exact one does. True when whole.
 bool judgeResampled(const std::vector<short> &reference, const std::vector<short> &recording,
                     const Alignment &alignment, long recStart, long start, bool late, bool cut, bool serverSkips)
 {
     const long window = Alignment::window, recEnd = lastSound(recording);
-    long offset = recStart - start, gaps = 0, failing = 0, alike = 0, compared = 0;
-    double gapMs = 0, lostMs = 0, skippedMs = 0;
+    long offset = recStart - start, alike = 0, compared = 0;
+    GapTally tally{serverSkips};
+    long &failing = tally.failing;
     const auto note = [&](GapKind kind, long frames, long songAt, const char *what) {
-        const double ms = double(frames) * 1000 / 44100;
-        ++gaps;
-        if (kind == GapKind::Lost || kind == GapKind::Dropped)
-            lostMs += ms;
-        else if (kind == GapKind::Inserted && serverSkips)
-            skippedMs += ms;
-        else
-            ++failing, gapMs += ms;
-        if (gaps <= 10)
-            std::printf("%s of %.1f ms at %.2f s of the song: %s\n", what, ms, double(songAt) / 44100, describe(kind));
+        tally.note(kind, frames, songAt, what);
     };
     long run = 0;               // silent frames in a row
     long unaligned = 0;         // windows in a row like nothing near
@@ -197,7 +209,8 @@ bool judgeResampled(const std::vector<short> &reference, const std::vector<short
                 "first_sound_song_s=%.4f first_sound_recording_s=%.4f last_sound_song_s=%.4f\n",
                 (refEnd - firstSound(reference) + 1) / 44100.0, (recEnd - recStart + 1) / 44100.0,
                 (start - firstSound(reference)) * 1000.0 / 44100, (refEnd - lastInSong) * 1000.0 / 44100, failing,
-                gapMs, lostMs, skippedMs, share, start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
+                tally.gapFrames * 1000.0 / 44100, tally.lostFrames * 1000.0 / 44100,
+                tally.skippedFrames * 1000.0 / 44100, share, start / 44100.0, recStart / 44100.0, lastInSong / 44100.0);
     const bool whole = (cut || std::labs(refEnd - lastInSong) <= endFrames)
                        && (late || start - firstSound(reference) <= bufferFrames);
     return whole && failing == 0 && share > 0.99;
@@ -258,22 +271,16 @@ int main(int argc, char **argv)
 
     // Gaps: silence in the recording where the reference sounds; and jumps:
     // sound that no longer lines up where it did, without a gap before it.
-    long gaps = 0, gapTotal = 0, run = 0, lostTotal = 0, failingGaps = 0, skippedTotal = 0;
+    long run = 0;
+    GapTally tally{serverSkips};
+    const long &gapTotal = tally.gapFrames, &lostTotal = tally.lostFrames, &skippedTotal = tally.skippedFrames,
+               &failingGaps = tally.failing;
     long same = 0, compared = 0, differing = 0;
     double energy = 0, error = 0;
     long alignedOffset = offset;
     bool runAudible = false;
     const auto note = [&](GapKind kind, long length, long songAt, const char *what) {
-        ++gaps;
-        if (kind == GapKind::Lost || kind == GapKind::Dropped)
-            lostTotal += length;
-        else if (kind == GapKind::Inserted && serverSkips)
-            skippedTotal += length;
-        else
-            ++failingGaps, gapTotal += length;
-        if (gaps <= 10)
-            std::printf("%s of %.1f ms at %.2f s of the song: %s\n", what, length * 1000.0 / 44100,
-                        double(songAt) / 44100, describe(kind));
+        tally.note(kind, length, songAt, what);
     };
     // The last frame sounds, so every gap has ended by it.
     for (long f = recStart; f <= recEnd; ++f) {
