@@ -83,10 +83,12 @@ wayland_screenshot() {
 
 # The sound server's only sink is a null sink named "show", the default, whose
 # monitor start_recording records.
+# pipewire-pulse answers before wireplumber has made the metadata that holds
+# the default sink, and until then refuses to set it ("Not supported").
 sink_ready() {
     wait_for 10 pactl info || return 1
     pactl list short sinks | grep -q -w show || pactl load-module module-null-sink sink_name=show rate=44100 channels=2 >/dev/null
-    pactl set-default-sink show
+    wait_for 10 pactl set-default-sink show
 }
 
 # start_pulse: a PulseAudio server of our own.
