@@ -10,7 +10,7 @@ namespace {
 // Enough refreshes for medians that a few stray ones do not move.
 constexpr size_t keptRefreshes = 32;
 constexpr size_t refreshesToKnow = 4;
-constexpr size_t latenessesKept = 15;
+constexpr size_t holdsKept = 15;
 
 qint64 median(std::vector<qint64> values)
 {
@@ -35,7 +35,7 @@ void FrameClock::learn(const PresentFeedback &feedback, Refresh aimed)
         // A display that counts its refreshes is asked for one, and shows
         // the frame then if it came in time: a late one tells of the frame.
         if (feedback.counter < 0)
-            learnLateness(feedback.litNs, aimed.firstNs);
+            learnHold(feedback.litNs, aimed.sentNs);
     }
     if (!recent.empty() && feedback.litNs <= recent.back().ns)
         return;  // old news, or the same refresh again
@@ -48,6 +48,7 @@ void FrameClock::learn(const PresentFeedback &feedback, Refresh aimed)
         lit.refresh = recent.back().refresh + counted;
     }
     lastCounter = feedback.counter;
+    onBeat = feedback.onBeat;
     recent.push_back(lit);
     if (recent.size() > keptRefreshes)
         recent.pop_front();
@@ -65,14 +66,16 @@ qint64 FrameClock::refreshesBetween(qint64 fromNs, qint64 toNs) const
 
 // The median of time over refreshes between every two refreshes heard: the
 // long spans make it exact through the jitter of each, and a few late words
-// or miscounted skips cannot move a median.
+// or miscounted skips cannot move a median. A display with no beat times each
+// refresh from the last, so that one late shifts all after it: there only
+// neighbours tell the period.
 void FrameClock::estimatePeriod()
 {
     if (recent.size() < refreshesToKnow)
         return;
     std::vector<qint64> slopes;
     for (size_t i = 0; i < recent.size(); ++i)
-        for (size_t j = i + 1; j < recent.size(); ++j)
+        for (size_t j = i + 1; j < (onBeat ? recent.size() : std::min(i + 2, recent.size())); ++j)
             slopes.push_back((recent[j].ns - recent[i].ns) / (recent[j].refresh - recent[i].refresh));
     period = median(slopes);
 }
@@ -82,37 +85,42 @@ bool FrameClock::knowsDisplay() const
     return period > 0;
 }
 
-// How many refreshes after the first it could have made a frame was lit; a
-// frame missing its refresh now and then does not move the median.
-void FrameClock::learnLateness(qint64 litNs, qint64 firstNs)
+// A frame is lit at the first refresh it was sent early enough for. From
+// how long before their refreshes the last frames were sent, the hold is
+// put half a period short of their median: frames sent a little later or
+// sooner than those are still placed at the right refresh, which a count
+// of refreshes held would flip at each refresh the sending time crosses.
+void FrameClock::learnHold(qint64 litNs, qint64 sentNs)
 {
-    if (period <= 0 || firstNs < 0)
+    if (period <= 0 || sentNs < 0)
         return;
-    const qint64 refreshes = (litNs - firstNs + period / 2) / period;
-    latenesses.push_back(qBound<qint64>(0, refreshes, 2));
-    if (latenesses.size() > latenessesKept)
-        latenesses.pop_front();
-    lateness = median(std::vector<qint64>(latenesses.begin(), latenesses.end()));
+    sentToLit.push_back(litNs - sentNs);
+    if (sentToLit.size() > holdsKept)
+        sentToLit.pop_front();
+    hold = qMax<qint64>(0, median(std::vector<qint64>(sentToLit.begin(), sentToLit.end())) - period / 2);
 }
 
-FrameClock::Refresh FrameClock::nextRefresh(qint64 earliestNs) const
+FrameClock::Refresh FrameClock::nextRefresh(qint64 sentNs) const
 {
-    Refresh next = firstRefresh(earliestNs);
-    next.firstNs = next.litNs;
-    next.litNs += lateness * period;
-    next.counter = next.counter >= 0 ? next.counter + lateness : -1;
+    Refresh next = firstRefresh(sentNs + hold);
+    next.sentNs = sentNs;
     return next;
 }
 
-// The phase is the median of where the recent refreshes put the newest one,
-// so that one lit late does not shift every prediction after it.
+// The phase of a display on a beat is the median of where the recent
+// refreshes put the newest one, so that one lit late does not shift every
+// prediction after it. A compositor that repaints on its own timers, each
+// from its last, has no beat: its newest refresh is its phase.
 FrameClock::Refresh FrameClock::firstRefresh(qint64 earliestNs) const
 {
     const Lit &newest = recent.back();
-    std::vector<qint64> placed;
-    for (const Lit &lit : recent)
-        placed.push_back(lit.ns + (newest.refresh - lit.refresh) * period);
-    const qint64 anchor = median(placed);
+    qint64 anchor = newest.ns;
+    if (onBeat) {
+        std::vector<qint64> placed;
+        for (const Lit &lit : recent)
+            placed.push_back(lit.ns + (newest.refresh - lit.refresh) * period);
+        anchor = median(placed);
+    }
     const qint64 ahead = std::max<qint64>(1, (earliestNs - anchor + period - 1) / period);
     Refresh next;
     next.litNs = anchor + ahead * period;

@@ -2,11 +2,11 @@
 // (presentfeedback.h) it learns its refresh period (the median of time over
 // refreshes, counted by the display or else by time, so that a skipped
 // refresh or a late word does not sway it) and its phase, and predicts when
-// the next frame will be lit, and, where the display is not asked for a
-// refresh by its count, how many refreshes more than the next one a frame
-// sent takes to be lit (a compositor may hold it one repaint); the
-// step to draw is the one heard at that moment. Until it has heard enough it knows nothing, and the window paces
-// itself by the steps alone.
+// the next frame will be lit. Where the display is not asked for a refresh by
+// its count, it also learns how long before a refresh a frame must be sent
+// to be lit then (a compositor may hold it a repaint or more). The step to
+// draw is the one heard at that moment. Until it has heard enough it knows
+// nothing, and the window paces itself by the steps alone.
 #pragma once
 
 #include "presentfeedback.h"
@@ -21,7 +21,7 @@ public:
     struct Refresh {
         qint64 litNs = -1;
         qint64 counter = -1;
-        qint64 firstNs = -1;  // the first refresh it could have been lit at
+        qint64 sentNs = -1;  // when the frame was to be handed over
     };
 
     // What the display said of a frame (or a refresh asked about), which was
@@ -29,9 +29,9 @@ public:
     void learn(const PresentFeedback &feedback, Refresh aimed);
     bool knowsDisplay() const;
     qint64 periodNs() const { return period; }
-    // The refresh that lights a frame sent at `earliestNs`: the first lit then
-    // or later, and as many more as frames take; only when knowsDisplay().
-    Refresh nextRefresh(qint64 earliestNs) const;
+    // The refresh that lights a frame sent at `sentNs`: the first after it
+    // that a frame sent then makes; only when knowsDisplay().
+    Refresh nextRefresh(qint64 sentNs) const;
 
     // Lit minus aimed, of the last frame lit that was aimed at a refresh.
     qint64 lastErrorNs() const { return lastError; }
@@ -44,15 +44,16 @@ private:
         qint64 refresh;  // counted from the first heard, by the counter or by time
     };
     void estimatePeriod();
-    void learnLateness(qint64 litNs, qint64 firstNs);
+    void learnHold(qint64 litNs, qint64 sentNs);
     qint64 refreshesBetween(qint64 fromNs, qint64 toNs) const;
     Refresh firstRefresh(qint64 earliestNs) const;
 
     std::deque<Lit> recent;
     qint64 lastCounter = -1;
     qint64 period = 0;
-    std::deque<qint64> latenesses;  // refreshes after the first, of the last frames
-    qint64 lateness = 0;
+    bool onBeat = true;
+    std::deque<qint64> sentToLit;  // of the last frames
+    qint64 hold = 0;  // a frame sent later than this before a refresh misses it
     qint64 lastError = 0;
     int missed = 0;
     int discarded = 0;

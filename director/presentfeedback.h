@@ -13,4 +13,7 @@ struct PresentFeedback {
     qint64 litNs = -1;    // CLOCK_MONOTONIC nanoseconds; -1 when discarded
     qint64 counter = -1;  // the display's refresh counter; -1 where it keeps none
     qint64 reportedPeriodNs = 0;  // the period the display claims; 0 where it says none
+    // Lit at the display's vertical blank. A compositor without one (weston's
+    // headless output) repaints on timers, each from its last presentation.
+    bool onBeat = true;
 };

@@ -45,7 +45,7 @@ const wp_presentation_listener WaylandPresentation::presentationListener = {
 const wp_presentation_feedback_listener WaylandPresentation::feedbackListener = {
     [](void *, struct wp_presentation_feedback *, wl_output *) {},
     [](void *data, struct wp_presentation_feedback *feedback, uint32_t secondsHigh, uint32_t secondsLow,
-       uint32_t nanoseconds, uint32_t refresh, uint32_t counterHigh, uint32_t counterLow, uint32_t) {
+       uint32_t nanoseconds, uint32_t refresh, uint32_t counterHigh, uint32_t counterLow, uint32_t flags) {
         auto *self = static_cast<WaylandPresentation *>(data);
         const qint64 seconds = qint64((quint64(secondsHigh) << 32) | secondsLow);
         const qint64 counter = qint64((quint64(counterHigh) << 32) | counterLow);
@@ -55,6 +55,7 @@ const wp_presentation_feedback_listener WaylandPresentation::feedbackListener = 
         result.litNs = self->toMonotonic(seconds * 1000000000LL + nanoseconds);
         result.counter = self->counterSeen ? counter : -1;
         result.reportedPeriodNs = refresh;
+        result.onBeat = flags & WP_PRESENTATION_FEEDBACK_KIND_VSYNC;
         self->deliver(feedback, result);
     },
     [](void *data, struct wp_presentation_feedback *feedback) {
