@@ -1,4 +1,5 @@
 # ctest: seconds 30
+# ctest: background
 # The Debian package passes lintian with no error or warning, installs with
 # apt-get on this machine, the installed show answers --version and plays in a
 # window until Escape, its desktop entry is valid, and removing the package

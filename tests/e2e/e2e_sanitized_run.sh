@@ -1,5 +1,6 @@
 # ctest: processors 1
 # ctest: seconds 100
+# ctest: background
 # A whole run of a build with AddressSanitizer and LeakSanitizer: it ends by
 # itself with status 0 and nothing is reported. Memory kept on purpose until
 # exit (libxmp's context and module, Qt's platform objects) is suppressed by
