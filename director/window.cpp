@@ -67,7 +67,7 @@ void Window::paint()
     if (pacing == Pacing::Undecided)
         choosePacing();
     if (pacing == Pacing::Present && !presenter->idle())
-        return;  // it paints when the display has let go of the last frame
+        return;  // it paints when the display has room for a frame
     Frame frame = nextFrame();
     if (nothingNew(frame)) {
         waitForRefresh(frame);
@@ -171,21 +171,23 @@ Window::Frame Window::aimFrame(qint64 notBeforeNs)
     return frame;
 }
 
-// The frame composed ahead, if any, or else one aimed now. One composed for a
-// refresh that has come already (the frame before it was lit late) is
-// composed again for the next, or aimed at it if that brings no new step.
+// The frame to make now. With X11's Present, for a refresh after those the
+// frames sent wait for, and a refresh that would bring no new step is passed
+// over for the one after it.
 Window::Frame Window::nextFrame()
 {
-    if (composedAhead.step < 0)
-        return aimFrame();
-    Frame ahead = std::exchange(composedAhead, Frame());
-    if (ahead.aim.refresh.counter >= refreshes.nextCounter())
-        return ahead;
-    Frame fresh = aimFrame();
-    if (fresh.step > steps.last())
-        return fresh;
-    ahead.aim = fresh.aim;
-    return ahead;
+    Frame frame = aimFrame(afterFramesSent());
+    if (pacing == Pacing::Present && nothingNew(frame) && frame.aim.refresh.litNs >= 0)
+        return aimFrame(frame.aim.refresh.litNs + refreshes.frameClock().periodNs() / 2);
+    return frame;
+}
+
+qint64 Window::afterFramesSent() const
+{
+    const FrameClock &display = refreshes.frameClock();
+    if (pacing != Pacing::Present || lastAimedNs < 0 || !display.knowsDisplay())
+        return -1;
+    return lastAimedNs + display.periodNs() / 2;
 }
 
 // A refresh that would show the step shown already gets nothing, unless the
@@ -201,7 +203,7 @@ void Window::waitForRefresh(const Frame &frame)
         const qint64 counter = frame.aim.refresh.counter >= 0 ? frame.aim.refresh.counter : refreshes.nextCounter();
         awaitedSerial = refreshes.asked(frame.aim);
         presenter->notifyAt(awaitedSerial, counter);
-
+        lastAimedNs = frame.aim.refresh.litNs;
         awaitingDisplay = true;
         displayWatch.start();
         return;
@@ -268,7 +270,9 @@ void Window::send(const Frame &frame, const QRegion &changed)
     if (pacing == Pacing::Present) {
         awaitedSerial = refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs);
         presenter->present(awaitedSerial, qMax<qint64>(frame.aim.refresh.counter, 0), changed);
-        awaitingDisplay = true;
+        // Until the display is known, one frame at a time.
+        lastAimedNs = frame.aim.refresh.litNs;
+        awaitingDisplay = lastAimedNs < 0;
         displayWatch.start();
         displayLacksSurface = false;
         return;
@@ -289,26 +293,12 @@ void Window::send(const Frame &frame, const QRegion &changed)
 // Paced by the steps, the next frame is composed when its step is nearly due
 // (none sooner: it would have nothing new to show). The compositor paces its
 // own paints, answering each with a frame callback; the literal timing asks
-// at once. With X11's Present the next frame, for the refresh after the one
-// just sent, is composed while the display waits for that one: when it has
-// been lit, the frame need only be written.
-void Window::askForNextFrame(const Frame &sent)
+// at once. With X11's Present the next frame is made when the presenter has
+// room for it (while the one just sent waits for its refresh).
+void Window::askForNextFrame(const Frame &)
 {
-    if (pacing == Pacing::Present) {
-        const FrameClock &display = refreshes.frameClock();
-        if (sent.aim.refresh.litNs < 0 || !display.knowsDisplay())
-            return;
-        // A refresh that brings no new step is passed over: the frame after
-        // waits with the display for the one that does.
-        Frame next = aimFrame(sent.aim.refresh.litNs + display.periodNs() / 2);
-        if (nothingNew(next))
-            next = aimFrame(sent.aim.refresh.litNs + display.periodNs() * 3 / 2);
-        if (nothingNew(next))
-            return;
-        compose(next);
-        composedAhead = next;
+    if (pacing == Pacing::Present)
         return;
-    }
     if (pacing != Pacing::Steps) {
         requestUpdate();
         return;
@@ -320,10 +310,12 @@ void Window::heard(const PresentFeedback &said)
 {
     refreshes.feedback(said, trace);
 
-    if (pacing != Pacing::Present || !awaitingDisplay || said.serial != awaitedSerial)
+    if (pacing != Pacing::Present || said.serial != awaitedSerial)
+        return;
+    displayWatch.stop();
+    if (!awaitingDisplay)
         return;
     awaitingDisplay = false;
-    displayWatch.stop();
     paint();
 }
 

@@ -75,6 +75,7 @@ private:
     void choosePacing();
     void paceBySteps(const QString &why);
     Frame nextFrame();
+    qint64 afterFramesSent() const;
     Frame aimFrame(qint64 notBeforeNs = -1);
     bool nothingNew(const Frame &frame) const;
     void waitForRefresh(const Frame &frame);
@@ -104,9 +105,9 @@ private:
     std::unique_ptr<WaylandPresentation> presentation;
     RefreshPacer refreshes;
     StepPacer stepPacer;
-    bool awaitingDisplay = false;  // a frame or a question is with the display
-    qint64 awaitedSerial = 0;
-    Frame composedAhead;  // for the refresh after the one a frame is with the display for
+    bool awaitingDisplay = false;  // the window paints again when the display answers
+    qint64 awaitedSerial = 0;      // the last frame or question sent
+    qint64 lastAimedNs = -1;       // the refresh it was for
     QTimer displayWatch;           // a display that stops answering is paced by the steps
     QTimer composingTimer;         // by the steps: composes the next frame when its step is nearly due
     // The display lacks some of the window (it is new, or lost its contents):

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QWindow>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/mman.h>
@@ -52,10 +53,9 @@ std::unique_ptr<X11Presenter> X11Presenter::open(QWindow *window, QString *why)
         return refuse(QStringLiteral("the X server's Present extension does not answer"));
     if (!hasVersion(xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 2, 0), nullptr), 2, 0))
         return refuse(QStringLiteral("the X server's XFIXES extension is older than 2.0"));
-    xcb_shm_query_version_reply_t *shmVersion = xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr);
-    const bool sharedPixmaps = shmVersion && shmVersion->shared_pixmaps;
-    if (!hasVersion(shmVersion, 1, 2) || !sharedPixmaps)
-        return refuse(QStringLiteral("the X server's MIT-SHM cannot share pixmaps passed as files"));
+    if (!hasVersion(xcb_shm_query_version_reply(c, xcb_shm_query_version(c), nullptr), 1, 2))
+        return refuse(QStringLiteral("the X server's MIT-SHM cannot share memory passed as a file"));
+    p->shmCompletion = xcb_get_extension_data(c, &xcb_shm_id)->first_event + XCB_SHM_COMPLETION;
 
     p->window = quint32(window->winId());
     xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, p->window), nullptr);
@@ -65,6 +65,9 @@ std::unique_ptr<X11Presenter> X11Presenter::open(QWindow *window, QString *why)
     free(geometry);
     if (p->depth != 24 && p->depth != 32)
         return refuse(QStringLiteral("the window's depth is %1 bits, not 24 or 32").arg(p->depth));
+    p->context = xcb_generate_id(c);
+    const uint32_t noExposures = 0;
+    xcb_create_gc(c, p->context, p->window, XCB_GC_GRAPHICS_EXPOSURES, &noExposures);
 
     p->eventId = xcb_generate_id(c);
     const xcb_void_cookie_t select = xcb_present_select_input_checked(
@@ -88,7 +91,7 @@ std::unique_ptr<X11Presenter> X11Presenter::open(QWindow *window, QString *why)
 X11Presenter::~X11Presenter()
 {
     reader.reset();
-    // The server frees the pixmap, the region and its hold on the memory when
+    // The server frees the pixmaps, the region and its hold on the memory when
     // the connection closes.
     if (presentEvents)
         xcb_unregister_for_special_event(connection, presentEvents);
@@ -131,26 +134,33 @@ bool X11Presenter::makePicture(QSize size, QString *why)
         segment = 0;
         return false;
     }
-    pixmap = xcb_generate_id(connection);
-    const xcb_void_cookie_t create = xcb_shm_create_pixmap_checked(connection, pixmap, window, uint16_t(width),
-                                                                    uint16_t(height), depth, segment, 0);
-    if (!check(create.sequence, "making the shared picture", why)) {
-        pixmap = 0;
-        return false;
+    for (quint32 &pixmap : pixmaps) {
+        pixmap = xcb_generate_id(connection);
+        const xcb_void_cookie_t create = xcb_create_pixmap_checked(connection, depth, pixmap, window,
+                                                                   uint16_t(width), uint16_t(height));
+        if (!check(create.sequence, "making a pixmap", why)) {
+            pixmap = 0;
+            return false;
+        }
     }
     picture = QImage(memory, width, height, width * 4, QImage::Format_RGB32);
-    pictureIdle = true;
+    pictureCopied = true;
+    std::fill(std::begin(pixmapIdle), std::end(pixmapIdle), true);
+    std::fill(std::begin(pixmapHolds), std::end(pixmapHolds), false);
     return true;
 }
 
 void X11Presenter::freePicture()
 {
     picture = QImage();
-    if (pixmap)
-        xcb_free_pixmap(connection, pixmap);
+    for (quint32 &pixmap : pixmaps) {
+        if (pixmap)
+            xcb_free_pixmap(connection, pixmap);
+        pixmap = 0;
+    }
     if (segment)
         xcb_shm_detach(connection, segment);
-    pixmap = segment = 0;
+    segment = 0;
     if (memory)
         munmap(memory, memoryBytes);
     memory = nullptr;
@@ -171,17 +181,31 @@ void X11Presenter::present(qint64 serial, qint64 targetCounter, const QRegion &c
 {
     if (broken)
         return;
+    const int turn = next;
+    next = 1 - next;
+    // The pixmap holds the picture before the last one: it differs from this
+    // one where the last one or this one changed.
+    const QRect copied = pixmapHolds[turn] ? (changed | lastChanged).boundingRect() : picture.rect();
+    lastChanged = changed;
+    pixmapHolds[turn] = true;
+    if (!copied.isEmpty()) {
+        pictureCopied = false;
+        xcb_shm_put_image(connection, pixmaps[turn], context, uint16_t(picture.width()), uint16_t(picture.height()),
+                          uint16_t(copied.x()), uint16_t(copied.y()), uint16_t(copied.width()),
+                          uint16_t(copied.height()), int16_t(copied.x()), int16_t(copied.y()), depth,
+                          XCB_IMAGE_FORMAT_Z_PIXMAP, 1, segment, 0);
+    }
     std::vector<xcb_rectangle_t> rectangles;
     for (const QRect &r : changed)
         rectangles.push_back({int16_t(r.x()), int16_t(r.y()), uint16_t(r.width()), uint16_t(r.height())});
     xcb_xfixes_set_region(connection, region, uint32_t(rectangles.size()), rectangles.data());
     lastSerial = serial;
-    pictureIdle = false;
+    pixmapIdle[turn] = false;
     // Synchronised to the refresh (no tearing); the server keeps the window's
     // picture itself, so nothing need be valid outside what changed.
-    xcb_present_pixmap(connection, window, pixmap, uint32_t(serial), XCB_NONE, region, 0, 0, XCB_NONE, XCB_NONE,
-                       XCB_NONE, XCB_PRESENT_OPTION_NONE, uint64_t(qMax<qint64>(0, targetCounter)), 0, 0, 0,
-                       nullptr);
+    xcb_present_pixmap(connection, window, pixmaps[turn], uint32_t(serial), XCB_NONE, region, 0, 0, XCB_NONE,
+                       XCB_NONE, XCB_NONE, XCB_PRESENT_OPTION_NONE, uint64_t(qMax<qint64>(0, targetCounter)), 0, 0,
+                       0, nullptr);
     send();
 }
 
@@ -220,12 +244,17 @@ void X11Presenter::readEvents()
             handle(event);
             free(event);
         } else if (xcb_generic_event_t *other = xcb_poll_for_queued_event(connection)) {
-            // Only the errors of requests not checked come here.
+            // The copies' completions, and the errors of requests not checked.
             const auto *error = reinterpret_cast<xcb_generic_error_t *>(other);
             if (error->response_type == 0)
                 fail(QStringLiteral("the X server refused a request (error %1, request %2.%3)")
                          .arg(error->error_code).arg(error->major_code).arg(error->minor_code));
+            const bool copied = (other->response_type & 0x7f) == shmCompletion;
             free(other);
+            if (copied && !pictureCopied) {
+                pictureCopied = true;
+                becameIdle();
+            }
         } else {
             break;
         }
@@ -250,12 +279,19 @@ void X11Presenter::handle(const xcb_generic_event_t *event)
             onFeedback(feedback);
     } else if (generic->evtype == XCB_PRESENT_EVENT_IDLE_NOTIFY) {
         const auto *idleEvent = reinterpret_cast<const xcb_present_idle_notify_event_t *>(event);
-        if (idleEvent->pixmap != pixmap || pictureIdle)
-            return;
-        pictureIdle = true;
-        if (onIdle)
-            onIdle();
+        for (int turn = 0; turn < 2; ++turn) {
+            if (idleEvent->pixmap == pixmaps[turn] && !pixmapIdle[turn]) {
+                pixmapIdle[turn] = true;
+                becameIdle();
+            }
+        }
     }
+}
+
+void X11Presenter::becameIdle()
+{
+    if (idle() && onIdle)
+        onIdle();
 }
 
 void X11Presenter::fail(const QString &reason)

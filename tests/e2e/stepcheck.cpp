@@ -17,7 +17,9 @@
 //                                   its count where the trace has it), from a
 //                                   second on (a gap of over 3 is the display's
 //                                   stall, not counted): the share with a new picture, those
-//                                   lit twice, those a new step fell on that got
+//                                   lit twice (a frame sent late that the next one
+//                                   replaced at its refresh is that refresh's
+//                                   miss, not counted), those a new step fell on that got
 //                                   none, and the frames within half a step and
 //                                   1 ms of the song time heard when lit. Status 1
 //                                   when one is lit twice or shows the step before,
@@ -186,11 +188,18 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
 {
     std::vector<Paint> lit;
     double firstLit = -1;
+    long replaced = 0;
     for (const Paint &paint : paints) {
         if (paint.lit && firstLit < 0)
             firstLit = paint.monotonic;
-        if (paint.lit && paint.monotonic >= firstLit + 1)
+        if (!paint.lit || paint.monotonic < firstLit + 1)
+            continue;
+        if (!lit.empty() && paint.counter >= 0 && lit.back().counter == paint.counter) {
+            lit.back() = paint;
+            ++replaced;
+        } else {
             lit.push_back(paint);
+        }
     }
     if (lit.size() < 20) {
         std::printf("refreshes: only %zu frames lit\n", lit.size());
@@ -245,10 +254,10 @@ int refreshes(const std::vector<Paint> &paints, int rate, double least)
     const double pictures = 100.0 * double(lit.size() - twice) / refreshCount;
     const double newSteps = 100.0 * double(lit.size()) / double(lit.size() + withoutNew);
     const double nearShare = 100.0 * near / lit.size();
-    std::printf("refreshes%s: %ld of %.3f ms, besides %ld in %ld stalls of the display; %.2f%% got a new picture; %ld lit twice, %ld showed the step before again;"
+    std::printf("refreshes%s: %ld of %.3f ms, besides %ld in %ld stalls of the display; %.2f%% got a new picture; %ld lit twice, %ld replaced at their refresh, %ld showed the step before again;"
                 " %ld with a new step got none (%.2f%% got theirs); song time drawn within +-%.1f ms of that heard"
                 " when lit: %.2f%%; |lit minus aimed| median %.2f p95 %.2f ms\n",
-                counted ? " (counted by the display)" : "", refreshCount, period * 1000, stalled, stalls, pictures, twice, sameStep, withoutNew, newSteps, allowed * 1000,
+                counted ? " (counted by the display)" : "", refreshCount, period * 1000, stalled, stalls, pictures, twice, replaced, sameStep, withoutNew, newSteps, allowed * 1000,
                 nearShare, errors.empty() ? -1 : errors[errors.size() / 2],
                 errors.empty() ? -1 : errors[errors.size() * 95 / 100]);
     return twice == 0 && sameStep == 0 && newSteps >= least && nearShare >= least ? 0 : 1;
