@@ -13,5 +13,5 @@ start_xvfb 3840x2160
 start_openbox
 start_pulse
 watch_steps 3840x2160
-check_refreshes 70
+check_refreshes 90
 finish
