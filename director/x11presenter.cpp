@@ -249,7 +249,9 @@ void X11Presenter::readEvents()
             if (error->response_type == 0)
                 fail(QStringLiteral("the X server refused a request (error %1, request %2.%3)")
                          .arg(error->error_code).arg(error->major_code).arg(error->minor_code));
-            const bool copied = (other->response_type & 0x7f) == shmCompletion;
+            // A completion for a picture since remade says nothing of this one.
+            const bool copied = (other->response_type & 0x7f) == shmCompletion
+                                && reinterpret_cast<xcb_shm_completion_event_t *>(other)->shmseg == segment;
             free(other);
             if (copied && !pictureCopied) {
                 pictureCopied = true;
