@@ -75,7 +75,7 @@ void Window::paint()
     }
     compose(frame);
     send(frame, draw(frame));
-    askForNextFrame(frame);
+    askForNextFrame();
 }
 
 void Window::choosePacing()
@@ -208,7 +208,7 @@ void Window::waitForRefresh(const Frame &frame)
         displayWatch.start();
         return;
     }
-    askForNextFrame(frame);
+    askForNextFrame();
 }
 
 void Window::compose(Frame &frame)
@@ -295,7 +295,7 @@ void Window::send(const Frame &frame, const QRegion &changed)
 // own paints, answering each with a frame callback; the literal timing asks
 // at once. With X11's Present the next frame is made when the presenter has
 // room for it (while the one just sent waits for its refresh).
-void Window::askForNextFrame(const Frame &)
+void Window::askForNextFrame()
 {
     if (pacing == Pacing::Present)
         return;
@@ -321,8 +321,9 @@ void Window::heard(const PresentFeedback &said)
 
 void Window::composeWhenDue()
 {
-    if (stepPacer.msToNextComposing(*clock, steps.last()) > 0)
-        askForNextFrame(Frame());
+    const int ms = stepPacer.msToNextComposing(*clock, steps.last());
+    if (ms > 0)
+        composingTimer.start(ms);
     else
         paint();
 }

@@ -82,7 +82,7 @@ private:
     void compose(Frame &frame);
     QRegion draw(Frame &frame);
     void send(const Frame &frame, const QRegion &changed);
-    void askForNextFrame(const Frame &sent);
+    void askForNextFrame();
     void heard(const PresentFeedback &said);
 
     void composeWhenDue();
