@@ -9,6 +9,10 @@
 //   RECORDING.raw, TIMING.txt  from recorder; PROBE.txt from screenwatch;
 //   TRACE.txt  the show's KARNVELDT_TRACE file
 //   --from  the show started at this song time: only the snares from there on count
+// A row per snare: its song time, when its sound passed, and the screen, the
+// trace and the show's clock against that (ms); last, how much later than
+// arrival the server's own clock had it pass: where a snare is out of time,
+// this tells whether the sink's timeline strayed or the show did.
 // Exit status 0 when the median is within [-10, +15] ms and 90 % of the snares
 // are within ±25 ms, for the probe and for the trace when given.
 #include "pcmmatch.h"
@@ -102,6 +106,14 @@ public:
     {
         std::vector<double> offsets = near(frame, &Note::offset);
         return offsets.empty() ? NAN : median(offsets) + frame / rate;
+    }
+
+    // How much later than arrival the server's clock has the frame pass; NAN
+    // when no note lies near it. Where this strays, the two timelines part.
+    double serverLaterAt(double frame) const
+    {
+        std::vector<double> later = near(frame, &Note::serverLater);
+        return later.empty() ? NAN : median(later);
     }
 
     // How far single notes stray from their neighbours' median, and how the
@@ -261,12 +273,15 @@ int main(int argc, char **argv)
         return 1;
     }
     std::printf("%zu snares from %.1f s, %zu trace lines\n", snares.size(), from, trace.size());
-    std::printf("song_s sound_s probe_ms trace_ms clock_ms\n");
+    std::printf("song_s sound_s probe_ms trace_ms clock_ms server_ms\n");
     size_t nextOnset = 0;
     for (Snare &s : snares) {
         const long frame = alignment.find(s.songFrame, offset);
-        if (frame >= 0)
+        double serverLater = NAN;
+        if (frame >= 0) {
             s.sound = sink.at(double(frame));
+            serverLater = sink.serverLaterAt(double(frame));
+        }
         // Flashes come in the snares' order: each takes the first flash near
         // it that no earlier snare took.
         while (nextOnset < onsets.size() && onsets[nextOnset] < s.sound - matchWindow)
@@ -281,8 +296,8 @@ int main(int argc, char **argv)
                 break;
             }
         s.clock = clockReached(trace, songTime);
-        std::printf("%.3f %.3f %+.1f %+.1f %+.1f\n", songTime, s.sound, (s.probe - s.sound) * 1000,
-                    (s.trace - s.sound) * 1000, (s.clock - s.sound) * 1000);
+        std::printf("%.3f %.3f %+.1f %+.1f %+.1f %+.1f\n", songTime, s.sound, (s.probe - s.sound) * 1000,
+                    (s.trace - s.sound) * 1000, (s.clock - s.sound) * 1000, serverLater * 1000);
     }
     ok = judge("screen red", snares, &Snare::probe) && ok;
     if (!trace.empty()) {

@@ -72,6 +72,8 @@ check_in_time() {
     "$build/tests/synccheck" "$@" "$module" "$out/recording.raw" "$out/timing.txt" "$out/probe.txt" "$trace" \
         >"$out/synccheck.txt"
     local status=$?
-    grep -v '^[0-9]' "$out/synccheck.txt"
+    # The figures, and the snares out of time (a row whose columns 3 to 5 stray).
+    awk '!/^[0-9]/ { print; next } { for (i = 3; i <= 5; ++i) if ($i > 25 || $i < -25) { print; next } }' \
+        "$out/synccheck.txt"
     check "snare flashes in time with their sound" test "$status" -eq 0
 }
