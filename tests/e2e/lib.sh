@@ -93,7 +93,8 @@ elapsed() { echo "$(now) - $1" | bc; }
 # running in small steps, so that it starts the show's stream at once; zeros
 # add nothing to what is recorded. As $keeper.
 keep_sink_running() {
-    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero 2>/dev/null &
+    pacat --playback --raw --format=s16le --rate=44100 --channels=2 --latency-msec=20 </dev/zero \
+        2>"$out/keeper.stderr" &
     keeper=$!
     started_pids+=("$keeper")
 }

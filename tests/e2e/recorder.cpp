@@ -105,16 +105,17 @@ void onContextState(pa_context *context, void *data)
         r.stream = pa_stream_new(context, "sync recorder", &spec, nullptr);
         pa_stream_set_read_callback(r.stream, onReadable, &r);
         pa_stream_set_state_callback(r.stream, onStreamState, &r);
-        // What a desktop recorder asks for: fragments of 20 ms, without
-        // pulling the server's latency down to them. Asking for 5 ms made
-        // PipeWire run its whole graph in periods of 128 frames (2.9 ms),
-        // which a busy machine misses now and then, the show's stream too.
-        // Each read notes the frames received so far, so larger fragments
-        // cost the clock no accuracy, only readings.
+        // Fragments of 5 ms, and the server's latency pulled down to them.
+        // A null sink renders ahead of its clock as far as the lowest latency
+        // asked of it and hands what it renders to the monitor at once: left
+        // to the show's stream (over 100 ms), arrival led the passing by 30
+        // to 45 ms. The stream that keeps the sink running asks for as little
+        // as this, but the timeline must not rest on another process.
         pa_buffer_attr attr;
         std::memset(&attr, 0xff, sizeof attr);
-        attr.fragsize = pa_usec_to_bytes(20000, &spec);
-        const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE);
+        attr.fragsize = pa_usec_to_bytes(5000, &spec);
+        const auto flags = pa_stream_flags_t(PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE
+                                             | PA_STREAM_ADJUST_LATENCY);
         if (pa_stream_connect_record(r.stream, r.source, &attr, flags) < 0)
             fail(r, "connecting the recording stream");
         break;

@@ -52,6 +52,7 @@ stop_listening() {
     echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
     echo "cpu time: screenwatch $(ps -o cputime= -p "$watcher"), recorder $(ps -o cputime= -p "$listener")"
     stop_watching_screen
+    kill -0 "$keeper" 2>/dev/null || { echo "the stream keeping the sink running had ended:"; cat "$out/keeper.stderr"; }
     kill "$listener" && wait "$listener"
     check "the recorder ran to the end" test $? -eq 0
     cat "$out/recorder.stderr"
