@@ -156,18 +156,15 @@ Window::Frame Window::aimFrame(qint64 notBeforeNs)
         if (presentation)
             presentation->dispatch();
         frame.aim = refreshes.aim(*clock, notBeforeNs);
-        frame.heard = frame.aim.heard;
         // No step past the music the device has played out: its record is not there yet.
         const qint64 played = stepDueAt(device->handedSample() - 1, rate);
-        frame.range = stepsToRun(steps.last(), stepSample(qMin(frame.aim.step, played), rate), rate);
-        frame.step = frame.range.last;
+        frame.chosen.steps = stepsToRun(steps.last(), stepSample(qMin(frame.aim.step, played), rate), rate);
+        frame.chosen.heard = frame.aim.heard;
+        frame.step = frame.chosen.steps.last;
         return frame;
     }
-    const StepPacer::Choice choice = stepPacer.choose(*clock, steps.last());
-    frame.range = choice.steps;
-    frame.heard = choice.heard;
-    frame.ahead = choice.ahead;
-    frame.step = frame.range.isEmpty() ? -1 : frame.range.last;
+    frame.chosen = stepPacer.choose(*clock, steps.last());
+    frame.step = frame.chosen.steps.isEmpty() ? -1 : frame.chosen.steps.last;
     return frame;
 }
 
@@ -218,7 +215,7 @@ void Window::compose(Frame &frame)
     const qint64 start = monotonicNanoseconds();
     frame.composedNew = true;
     frame.recordSample = pacing == Pacing::Literal ? steps.composeLiteral(frame.size)
-                                                   : steps.compose(frame.range, frame.size);
+                                                   : steps.compose(frame.chosen.steps, frame.size);
     frame.workNs += monotonicNanoseconds() - start;
 }
 
@@ -281,10 +278,10 @@ void Window::send(const Frame &frame, const QRegion &changed)
     if (pacing == Pacing::FrameCallbacks && presentation)
         presentation->requestFeedback(refreshes.drawn(frame.aim, frame.recordSample, frame.startNs, frame.workNs));
     else if (trace && frame.composedNew && pacing == Pacing::Steps)
-        trace->write(frame.recordSample, stepPacer.release(*clock, {frame.range, frame.heard, frame.ahead}),
-                     frame.step);
+        trace->write(frame.recordSample, stepPacer.release(*clock, frame.chosen), frame.step);
     else if (trace && frame.composedNew)
-        trace->write(frame.recordSample, pacing == Pacing::Literal ? device->handedSample() : frame.heard, frame.step);
+        trace->write(frame.recordSample, pacing == Pacing::Literal ? device->handedSample() : frame.chosen.heard,
+                     frame.step);
     store.endPaint();
     store.flush(displayLacksSurface ? QRegion(whole) : changed);
     displayLacksSurface = false;

@@ -60,12 +60,11 @@ protected:
 private:
     enum class Pacing { Undecided, Literal, Steps, Present, FrameCallbacks };
     struct Frame {
-        StepRange range;   // the steps it runs
+        // The steps it runs and the clock when they were chosen, by either pacer.
+        StepPacer::Choice chosen;
         qint64 step = -1;  // the one it shows; none
         bool composedNew = false;
         qint64 recordSample = -1;
-        qint64 heard = 0;    // when its step was chosen
-        bool ahead = false;  // composed before it was due
         QSize size;
         RefreshPacer::Aim aim;
         qint64 startNs = 0;
