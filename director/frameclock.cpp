@@ -74,9 +74,11 @@ void FrameClock::estimatePeriod()
     if (recent.size() < refreshesToKnow)
         return;
     std::vector<qint64> slopes;
-    for (size_t i = 0; i < recent.size(); ++i)
-        for (size_t j = i + 1; j < (onBeat ? recent.size() : std::min(i + 2, recent.size())); ++j)
+    for (size_t i = 0; i < recent.size(); ++i) {
+        const size_t reach = onBeat ? recent.size() : std::min(i + 2, recent.size());
+        for (size_t j = i + 1; j < reach; ++j)
             slopes.push_back((recent[j].ns - recent[i].ns) / (recent[j].refresh - recent[i].refresh));
+    }
     period = median(slopes);
 }
 
